@@ -1,0 +1,145 @@
+#include <lib/cm/CMComponent>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using ZQ::RPtr;
+using namespace ZQ::CM;
+
+struct Tracked : zqbase::object_refcount {
+    explicit Tracked(bool& destroyed) : destroyed_(destroyed) {}
+    ~Tracked() override { destroyed_ = true; }
+    bool& destroyed_;
+};
+
+TEST(ReferenceCounting, CopiesRetainAndTheLastReleaseDeletes) {
+    bool destroyed = false;
+    {
+        RPtr<Tracked> first(new Tracked(destroyed));
+        EXPECT_EQ(first->retainCount(), 1);
+        {
+            RPtr<const Tracked> second = first;
+            EXPECT_EQ(first->retainCount(), 2);
+            RPtr<const zqbase::object_refcount> base = second;
+            EXPECT_EQ(first->retainCount(), 3);
+        }
+        EXPECT_EQ(first->retainCount(), 1);
+        RPtr<Tracked> moved = std::move(first);
+        EXPECT_FALSE(first);
+        EXPECT_EQ(moved->retainCount(), 1);
+        EXPECT_FALSE(destroyed);
+    }
+    EXPECT_TRUE(destroyed);
+}
+
+TEST(ReferenceCounting, EmptyPointerReleasesNothing) {
+    RPtr<RFrame> empty;
+    EXPECT_FALSE(empty);
+    empty.reset();
+    EXPECT_EQ(empty.get(), nullptr);
+}
+
+TEST(FrameQueue, DeliversFramesInOrderAndIsEmptyAfterwards) {
+    const auto queue = ZQ::makeRPtr<CFrameQueue>();
+    EXPECT_FALSE(queue->nextFrame());
+    for (int64_t t = 0; t < 3; ++t)
+        EXPECT_TRUE(queue->put(RPtr<const RFrame>(ZQ::makeRPtr<RFrame>(8u, t))));
+    EXPECT_FALSE(queue->put(RPtr<const RFrame>()));
+    EXPECT_EQ(queue->pendingFrames(), 3u);
+    for (int64_t t = 0; t < 3; ++t) {
+        const RPtr<RFrame> frame = queue->nextFrame();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->getTimestamp(), t);
+        EXPECT_EQ(frame->getPayloadSize(), 8u);
+    }
+    EXPECT_FALSE(queue->nextFrame());
+}
+
+TEST(FrameQueue, CarriesTheStreamDescription) {
+    const auto queue = ZQ::makeRPtr<CFrameQueue>();
+    EXPECT_FALSE(queue->getDescription());
+    queue->setDescription(ZQ::makeRPtr<RAudioDescription>(2, 4, 48000.0));
+    const auto* audio = dynamic_cast<const RAudioDescription*>(queue->getDescription().get());
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(audio->getChannels(), 2);
+    EXPECT_EQ(audio->getFormat(), 4);
+    EXPECT_EQ(audio->getSampleRate(), 48000.0);
+}
+
+TEST(Configuration, AnswersTheDefaultUntilSetAndChecksNoBounds) {
+    RFilterConfiguration config;
+    EXPECT_EQ(config.getInt("hPass", 7, 0, 1), 7);
+    EXPECT_EQ(config.getFloat("hFrequency", 100.0f, 50.0f, 60.0f), 100.0f);
+    config.setInt("hPass", 5);
+    config.setFloat("hFrequency", 12.5f);
+    EXPECT_TRUE(config.contains("hPass"));
+    EXPECT_EQ(config.getInt("hPass", 0, 0, 1), 5);
+    EXPECT_EQ(config.getFloat("hFrequency", 100.0f, 50.0f, 60.0f), 12.5f);
+}
+
+// The least a component must define; process and flush keep the framework's defaults.
+class BareComponent : public CMMultipleQueueComponent {
+public:
+    uint32_t type() const override { return 0x74657374; }
+    void handleException(const ZQ::CException& exception) override {
+        handled = exception.message().str();
+    }
+    std::string handled;
+};
+
+TEST(DefaultComponent, ProcessAndFlushThrowTheFrameworkException) {
+    BareComponent component;
+    try {
+        component.process();
+        FAIL() << "process() did not throw";
+    } catch (const ZQ::CException& e) {
+        EXPECT_STREQ(e.name(), "ZQ::CException");
+        EXPECT_STREQ(e.file(), "lib/cm/CMComponent");
+        EXPECT_EQ(e.line(), 210);
+        EXPECT_STREQ(e.function(), "bool ZQ::CM::CMMultipleQueueComponent::process()");
+        EXPECT_EQ(e.message().str(), "process() not implemented!");
+    }
+    try {
+        component.flush();
+        FAIL() << "flush() did not throw";
+    } catch (const ZQ::CException& e) {
+        EXPECT_EQ(e.line(), 218);
+        EXPECT_STREQ(e.function(), "void ZQ::CM::CMMultipleQueueComponent::flush()");
+        EXPECT_EQ(e.message().str(), "flush() not implemented!");
+    }
+}
+
+TEST(DefaultComponent, StatusIsDefaultBuiltAndResetSucceeds) {
+    BareComponent component;
+    const CComponentStatus status = component.getStatus();
+    EXPECT_EQ(status.state, 0);
+    EXPECT_EQ(status.word2, 0u);
+    EXPECT_EQ(status.word3, 0u);
+    EXPECT_EQ(component.componentWillReset(), 0);
+}
+
+TEST(DefaultComponent, RunloopHandsExceptionsToTheComponent) {
+    BareComponent component;
+    const auto queue = ZQ::makeRPtr<CFrameQueue>();
+    queue->put(RPtr<const RFrame>(ZQ::makeRPtr<RFrame>(4u)));
+    component.setInputReader(0, queue);
+    component.runloop(nullptr);
+    EXPECT_EQ(component.handled, "process() not implemented!");
+}
+
+TEST(Filter, AnswersTheFilterTypeCode) {
+    struct NullFilter : RFilter {
+        int configure(RFilterConfiguration&) override { return 0; }
+    } filter;
+    EXPECT_EQ(filter.type(), 0x666C7472u);
+}
+
+TEST(CString, FormatsLikePrintf) {
+    EXPECT_EQ(ZQ::CString::createWithFormat("%s=%d", "n", 42).str(), "n=42");
+    EXPECT_EQ(ZQ::CString::createWithFormat("%s", "").str(), "");
+}
+
+} // namespace
