@@ -1,0 +1,117 @@
+// Recursive filtering cost per sample, next to the bound its recurrence sets: between one output
+// and the next lie one multiply and four dependent subtractions (order 4), whatever the
+// numerator costs. Also a stream that falls silent, whose decay ends in a denormal limit cycle.
+#include <dsp/libdspaudio>
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using ns_audio_dsp::libdspaudio;
+
+constexpr int k_block = 1024;
+constexpr int k_order = 4;
+constexpr float k_high_cutoff = 1000.0f / 48000.0f;
+constexpr float k_low_cutoff = 0.1f;
+
+enum class stream { noise, silence };
+
+// The component's cascade at 48 kHz: high-pass at 1 kHz, then low-pass at 4.8 kHz.
+class filter_setup {
+public:
+    filter_setup() : dsp_(new libdspaudio) {
+        dsp_->filter_init(2000);
+        dsp_->butter_hp_design(k_high_cutoff, k_order, a1, b1);
+        dsp_->butter_lp_design(k_low_cutoff, k_order, a2, b2);
+    }
+    ~filter_setup() {
+        dsp_->filter_destroy();
+        delete dsp_;
+    }
+    filter_setup(const filter_setup&) = delete;
+    filter_setup& operator=(const filter_setup&) = delete;
+
+    float* single(const float* in) { return dsp_->arma_filter(in, k_block, a1, b1, k_order, 0); }
+    float* cascade(const float* in) {
+        return dsp_->arma_filter_2stage(in, k_block, a1, b1, a2, b2, k_order, 0);
+    }
+
+private:
+    libdspaudio* dsp_;
+    float a1[k_order + 1], b1[k_order + 1], a2[k_order + 1], b2[k_order + 1];
+};
+
+std::vector<float> noise_block() {
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::vector<float> x(k_block);
+    for (float& v : x)
+        v = value(random);
+    return x;
+}
+
+void count_samples(benchmark::State& state) {
+    state.counters["time_per_sample"] = benchmark::Counter(
+        k_block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+template <typename Call>
+void run_stream(benchmark::State& state, stream kind, Call call) {
+    std::vector<float> x = kind == stream::noise ? noise_block() : std::vector<float>(k_block);
+    if (kind == stream::silence) {
+        // An impulse, then enough silence for the tail to decay into denormals.
+        std::vector<float> impulse(k_block);
+        impulse[0] = 1.0f;
+        call(impulse.data());
+        for (int block = 0; block < 64; ++block)
+            call(x.data());
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call(x.data()));
+    }
+    count_samples(state);
+}
+
+void arma_filter_order4(benchmark::State& state, stream kind) {
+    filter_setup setup;
+    run_stream(state, kind, [&](const float* in) { return setup.single(in); });
+}
+
+void arma_filter_2stage_order4(benchmark::State& state, stream kind) {
+    filter_setup setup;
+    run_stream(state, kind, [&](const float* in) { return setup.cascade(in); });
+}
+
+// One multiply and four dependent subtractions per sample, the latency chain of order 4.
+void dependent_chain_bound(benchmark::State& state) {
+    const std::vector<float> x = noise_block();
+    std::vector<float> y(k_block);
+    float a1 = -0.5f, c2 = 0.25f, c3 = -0.125f, c4 = 0.0625f;
+    benchmark::DoNotOptimize(a1);
+    benchmark::DoNotOptimize(c2);
+    benchmark::DoNotOptimize(c3);
+    benchmark::DoNotOptimize(c4);
+    float carried = 0.0f;
+    for (auto _ : state) {
+        for (int j = 0; j < k_block; ++j) {
+            carried = (((x[j] - a1 * carried) - c2) - c3) - c4;
+            y[j] = carried;
+        }
+        benchmark::DoNotOptimize(y.data());
+        benchmark::ClobberMemory();
+    }
+    count_samples(state);
+}
+
+} // namespace
+
+BENCHMARK(dependent_chain_bound);
+BENCHMARK_CAPTURE(arma_filter_order4, noise, stream::noise);
+BENCHMARK_CAPTURE(arma_filter_order4, silence, stream::silence);
+BENCHMARK_CAPTURE(arma_filter_2stage_order4, noise, stream::noise);
+BENCHMARK_CAPTURE(arma_filter_2stage_order4, silence, stream::silence);
+
+BENCHMARK_MAIN();
