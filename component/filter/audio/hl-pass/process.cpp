@@ -1,0 +1,58 @@
+#include "pass_filter.h"
+
+#include <channel/audio_channel>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace ns_hl_pass {
+
+namespace {
+// Planar scratch size that covers small frames without a second allocation.
+constexpr std::size_t k_min_scratch_samples = 1000;
+} // namespace
+
+float* pass_filter::filter_channel(const float* samples, int count, int channel) {
+    if (two_stage) return dsp->arma_filter_2stage(samples, count, a1, b1, a2, b2, order, channel);
+    return dsp->arma_filter(samples, count, a1, b1, order, channel);
+}
+
+bool pass_filter::process() {
+    const ZQ::RPtr<ZQ::CM::RQFrameReader> input = inputReader(0);
+    if (bypass) {
+        const ZQ::RPtr<ZQ::CM::RFrame> frame = input ? input->nextFrame() : nullptr;
+        if (frame) outputWriter(0)->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
+        return true;
+    }
+    // Without a configured stream there is nothing to filter with; leave the frame queued.
+    if (channels < 1 || !input) return false;
+    const ZQ::RPtr<ZQ::CM::RFrame> frame = input->nextFrame();
+    if (!frame) return false;
+
+    float* samples = reinterpret_cast<float*>(frame->getPayload());
+    const uint32_t sample_count = frame->getPayloadSize() >> 2;
+    const int frames = static_cast<int>(sample_count / static_cast<uint32_t>(channels));
+
+    if (channels == 1) {
+        const float* filtered = filter_channel(samples, frames, 0);
+        std::memcpy(samples, filtered, static_cast<std::size_t>(frames) * sizeof(float));
+    } else {
+        const std::size_t scratch = std::max<std::size_t>(k_min_scratch_samples, sample_count);
+        std::vector<float> planar_in(scratch);
+        std::vector<float> planar_out(scratch);
+        ns_audio_channel::audio_channel_api::deinterleave(channels, frames, samples,
+                                                          planar_in.data());
+        for (int c = 0; c < channels; ++c) {
+            const std::size_t offset = static_cast<std::size_t>(c) * frames;
+            const float* filtered = filter_channel(planar_in.data() + offset, frames, c);
+            std::copy_n(filtered, frames, planar_out.data() + offset);
+        }
+        ns_audio_channel::audio_channel_api::interleave(channels, frames, planar_out.data(),
+                                                        samples);
+    }
+    outputWriter(0)->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
+    return true;
+}
+
+} // namespace ns_hl_pass
