@@ -1,0 +1,68 @@
+// Changing the channel layout of the stream before the filter sees it: --mix through the
+// channel library's fixed layouts and pairwise down-mix, --route through its free 8 x 8 routing.
+// The conversion runs in zq-filter, on the samples read from INPUT; the component then filters
+// the converted channels, and OUTPUT holds as many channels as the conversion gives.
+#pragma once
+
+#include <channel/audio_channel_api.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zq_tool {
+
+// The channel count --mix LAYOUT names: mono 1, stereo 2, 5.0 5, 5.1 6, 7.1 8, or a plain
+// count of 1 or more. Throws tool_error(usage) for anything else.
+int layout_channels(const std::string& layout);
+
+struct channel_route {
+    int input;  // 0-based channel of INPUT
+    int output; // 0-based channel of the converted stream
+};
+
+// Parses --route: IN:OUT pairs separated by commas, both plain decimal channel numbers within
+// the 8 x 8 routing map (0 .. 7). Throws tool_error(usage) naming the offending pair for a
+// malformed or empty pair, a number outside the map, or a pair given twice.
+std::vector<channel_route> parse_routes(const std::string& spec);
+
+struct converter_release {
+    void operator()(ns_audio_channel::audio_channel_api* converter) const {
+        ns_audio_channel::audio_channel_api::destroy(converter);
+    }
+};
+
+class channel_conversion {
+public:
+    // Passes `channels` channels through untouched.
+    explicit channel_conversion(int channels);
+
+    // in_channels to out_channels through the factory's mixing converter, `pairs` as its pairs
+    // flag. Equal counts pass through untouched, so a --mix over many files leaves those
+    // already in the layout as they are. An unsupported combination throws tool_error(usage)
+    // listing the layouts that in_channels can be mixed to.
+    static channel_conversion mix(int in_channels, int out_channels, bool pairs);
+    // in_channels to (highest routed output + 1) channels through a mapping converter: an
+    // output fed by several inputs is their average, one fed by none is silent. Throws
+    // tool_error(usage) when in_channels exceeds the map or a route names a channel INPUT
+    // lacks.
+    static channel_conversion route(int in_channels, const std::vector<channel_route>& routes);
+
+    int output_channels() const noexcept { return out_channels_; }
+
+    // Converts `frames` interleaved frames; the result stays valid until the next call. A
+    // pass-through returns `interleaved` itself.
+    const float* convert(float* interleaved, long frames);
+
+private:
+    using converter_pointer =
+        std::unique_ptr<ns_audio_channel::audio_channel_api, converter_release>;
+
+    channel_conversion(converter_pointer converter, int out_channels);
+
+    converter_pointer converter_;
+    int out_channels_;
+    std::vector<float> converted_;
+};
+
+} // namespace zq_tool

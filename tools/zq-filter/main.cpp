@@ -1,0 +1,322 @@
+// zq-filter: runs the "zq.filter.audio.hl-pass" component over an audio file, exactly as a
+// host runs it: load the module, attach the queues, configure, feed frames, write what comes
+// out. Everything zq-filter says goes to standard error; standard output carries only what
+// the component prints (and --help, --version).
+#include "channel_conversion.h"
+#include "component_host.h"
+#include "settings.h"
+#include "sound_files.h"
+#include "tool_error.h"
+
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zq_tool {
+
+namespace {
+
+constexpr int k_default_frames = 1024;
+constexpr int k_max_frames = 1 << 20;
+// Shorter files finish before a progress display would be worth drawing.
+constexpr double k_progress_from_seconds = 5.0;
+
+struct options {
+    std::string input;
+    std::string output;
+    std::string module;
+    std::string sample_format;
+    std::vector<std::string> assignments;
+    std::string highpass_hz;
+    std::string lowpass_hz;
+    std::string mix_layout;
+    bool mix_pairs = false;
+    std::string routes;
+    int frames = k_default_frames;
+    bool quiet = false;
+    bool version = false;
+};
+
+constexpr char k_footer[] = R"(Settings, as the component reads them:
+  hPass=0|1         high-pass on or off
+  lPass=0|1         low-pass on or off
+  hFrequency=HZ     high-pass cut-off in Hz, 50 .. 0.45 x rate
+  lFrequency=KHZ    low-pass cut-off in kHz (!), 0.2 .. 0.00045 x rate
+  A value outside its bounds (which follow INPUT's sample rate) is refused.
+
+Channels, converted before the filter (OUTPUT has the converted channels):
+  --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
+                    5.0 C L R Ls Rs, 5.1 C L R Ls Rs LFE, 7.1 C L R Lside Rside Ls Rs LFE.
+                    Mono and stereo mix to each other and up to 5.0, 5.1 and 7.1; 5.0 to
+                    stereo; 5.1 to mono, stereo, 5.0 (drops the LFE) and 7.1; 7.1 to mono,
+                    stereo and 5.1; an even count of 10 or more to stereo by pairs. INPUT
+                    already in LAYOUT passes through untouched; any other combination is
+                    refused, listing the layouts INPUT can be mixed to.
+  --pairs           With --mix stereo from an even count: L = ch0 + ch2 + ..., R = ch1 + ch3
+                    + ..., without gain (instead of the 5.1 or 7.1 down-mix).
+  --route IN:OUT,.. Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
+                    (the routing map is 8 x 8); the stream gets the highest OUT + 1 channels.
+                    An OUT fed by several inputs is their average, one fed by none is silent,
+                    and channels not routed are dropped. Not together with --mix.
+  Down-mixes add channels and can exceed full scale: integer OUTPUT clips, float keeps it all.
+
+Examples:
+  zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
+  zq-filter --set hPass=1 --set hFrequency=80 in.flac out.flac high-pass at 80 Hz
+  zq-filter --lowpass 8000 --format pcm16 in.wav out.wav       low-pass, 16-bit output
+  zq-filter --mix stereo --highpass 80 surround71.wav stereo.wav
+                                                   7.1 down-mixed to stereo, then high-pass
+  zq-filter --mix stereo --pairs in12ch.wav out.wav            12 channels summed by pairs
+  zq-filter --route 0:0,0:1 mono.wav dual.wav                  mono copied to two channels
+  zq-filter --route 1:0,0:1 in.wav swapped.wav                 left and right swapped
+
+OUTPUT is written to a temporary file beside it and takes its name only when complete; on any
+failure an existing OUTPUT is left as it was.
+
+Exit status:
+  0  success
+  1  bad command line or setting, or a --mix or --route INPUT's channels do not allow
+  2  INPUT missing, unreadable, not audio, or with a channel count the filter refuses
+  3  OUTPUT cannot be written
+  4  the component module cannot be loaded, or the component failed
+)";
+
+void define_options(CLI::App& app, options& chosen) {
+    app.add_option("INPUT", chosen.input, "Audio file to filter (any format libsndfile reads)");
+    app.add_option("OUTPUT", chosen.output,
+                   "File to write; its extension chooses the container (.wav, .flac, ...)");
+    app.add_option("--highpass", chosen.highpass_hz, "High-pass cut-off (hPass=1, hFrequency=HZ)")
+        ->type_name("HZ");
+    app.add_option("--lowpass", chosen.lowpass_hz, "Low-pass cut-off (lPass=1, lFrequency=HZ/1000)")
+        ->type_name("HZ");
+    app.add_option("-s,--set", chosen.assignments, "Component setting, repeatable")
+        ->type_name("KEY=VALUE")
+        ->allow_extra_args(false)
+        ->take_all();
+    CLI::Option* mix =
+        app.add_option("--mix", chosen.mix_layout, "Mix INPUT's channels to LAYOUT first")
+            ->type_name("LAYOUT");
+    app.add_flag("--pairs", chosen.mix_pairs, "With --mix stereo: sum channel pairs")->needs(mix);
+    app.add_option("--route", chosen.routes, "Route INPUT's channels first")
+        ->type_name("IN:OUT,...")
+        ->excludes(mix);
+    app.add_option("--format", chosen.sample_format, "Sample format of OUTPUT (default: INPUT's)")
+        ->type_name("NAME")
+        ->check(CLI::IsMember(sample_format_names()));
+    app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
+        ->type_name("N")
+        ->capture_default_str()
+        ->check(CLI::Range(1, k_max_frames));
+    app.add_option("--module", chosen.module,
+                   "Component module to load (default: the one installed beside zq-filter)")
+        ->type_name("PATH");
+    app.add_flag("-q,--quiet", chosen.quiet, "No progress display or summary");
+    app.add_flag("--version", chosen.version, "Print the version and the module's banner");
+    app.footer(k_footer);
+}
+
+volatile std::sig_atomic_t g_caught_signal = 0;
+
+extern "C" void note_signal(int signal_number) {
+    g_caught_signal = signal_number;
+}
+
+void watch_signals() {
+    struct sigaction action {};
+    action.sa_handler = note_signal;
+    action.sa_flags = SA_RESTART; // a signal between frames must not fail a read or write
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal_number, &action, nullptr);
+}
+
+void stop_if_signalled() {
+    if (g_caught_signal != 0) throw interrupted(g_caught_signal);
+}
+
+// Dies of the signal that interrupted the run, as the shell expects, once cleanup is done.
+[[noreturn]] void die_of(int signal_number) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal_number, &action, nullptr);
+    std::raise(signal_number);
+    std::_Exit(128 + signal_number);
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Percent done and speed as a multiple of real time, redrawn a few times a second.
+class progress_display {
+public:
+    progress_display(bool shown, sf_count_t total_frames, double sample_rate)
+        : shown_(shown), total_frames_(total_frames), sample_rate_(sample_rate) {}
+    ~progress_display() { erase(); }
+    progress_display(const progress_display&) = delete;
+    progress_display& operator=(const progress_display&) = delete;
+
+    void update(sf_count_t frames_done) {
+        if (!shown_ || seconds_since(last_drawn_) < 0.25) return;
+        last_drawn_ = std::chrono::steady_clock::now();
+        const double elapsed = seconds_since(start_);
+        const auto done = static_cast<double>(frames_done);
+        std::fprintf(stderr, "\rzq-filter: %3.0f%%  %.0fx real time",
+                     100.0 * done / static_cast<double>(total_frames_),
+                     done / sample_rate_ / elapsed);
+        drawn_ = true;
+    }
+
+private:
+    void erase() {
+        if (drawn_) std::fputs("\r\033[K", stderr);
+    }
+
+    bool shown_;
+    bool drawn_ = false;
+    sf_count_t total_frames_;
+    double sample_rate_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last_drawn_ = start_;
+};
+
+void print_version(const options& chosen) {
+    std::printf("zq-filter %s\n", ZQ_FILTER_VERSION);
+    const std::string path = chosen.module.empty() ? default_module_path() : chosen.module;
+    const component_module module(path);
+    const std::string banner = module.banner();
+    std::printf("module %s\n  %s\n", path.c_str(), banner.empty() ? "(no banner)" : banner.c_str());
+}
+
+// The channel conversion asked for, read from the options before INPUT is opened, so that a
+// mistyped option is reported before anything is read.
+struct channel_request {
+    int mix_channels = 0;              // 0 without --mix
+    bool mix_pairs = false;            // --pairs
+    std::vector<channel_route> routes; // empty without --route
+};
+
+channel_request read_channel_request(const options& chosen) {
+    channel_request request;
+    if (!chosen.mix_layout.empty()) request.mix_channels = layout_channels(chosen.mix_layout);
+    request.mix_pairs = chosen.mix_pairs;
+    if (!chosen.routes.empty()) request.routes = parse_routes(chosen.routes);
+    return request;
+}
+
+channel_conversion conversion_for(const channel_request& request, int input_channels) {
+    if (request.mix_channels > 0)
+        return channel_conversion::mix(input_channels, request.mix_channels, request.mix_pairs);
+    if (!request.routes.empty()) return channel_conversion::route(input_channels, request.routes);
+    return channel_conversion(input_channels);
+}
+
+// Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
+// returns the frames filtered.
+sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
+                         filter_session& session, sound_output& output, int block_frames,
+                         bool quiet) {
+    const filter_session::sink write = [&output](const float* samples, long frames) {
+        output.write(samples, frames);
+    };
+    const double rate = input.sample_rate();
+    progress_display progress(!quiet && ::isatty(STDERR_FILENO) != 0 &&
+                                  static_cast<double>(input.frames()) >
+                                      k_progress_from_seconds * rate,
+                              input.frames(), rate);
+    std::vector<float> block(static_cast<std::size_t>(block_frames) * input.channels());
+    sf_count_t done = 0;
+    while (const sf_count_t got = input.read(block.data(), block_frames)) {
+        stop_if_signalled();
+        session.filter(conversion.convert(block.data(), static_cast<long>(got)),
+                       static_cast<long>(got), write);
+        done += got;
+        progress.update(done);
+    }
+    session.finish(write);
+    return done;
+}
+
+void filter_file(const options& chosen) {
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<setting> settings =
+        collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz);
+    const channel_request request = read_channel_request(chosen);
+    sound_input input(chosen.input);
+    if (input.is_same_file(chosen.output))
+        throw tool_error(failure::usage, "INPUT and OUTPUT are the same file (\"" + chosen.output +
+                                             "\"); choose another OUTPUT");
+    channel_conversion conversion = conversion_for(request, input.channels());
+    const int channels = conversion.output_channels();
+    const int rate = input.sample_rate();
+    sound_output output(
+        chosen.output,
+        output_format(chosen.output, input.format(), chosen.sample_format, channels, rate),
+        channels, rate);
+
+    const component_module module(chosen.module.empty() ? default_module_path() : chosen.module);
+    checked_configuration configuration(std::move(settings), rate);
+    filter_session session(module, channels, rate, configuration);
+    // The component's line comes out before anything zq-filter says next, even into a pipe.
+    std::fflush(stdout);
+    configuration.require_all_known();
+    const sf_count_t frames =
+        filter_stream(input, conversion, session, output, chosen.frames, chosen.quiet);
+    output.commit();
+
+    if (chosen.quiet) return;
+    const double elapsed = seconds_since(started);
+    std::fprintf(stderr,
+                 "zq-filter: wrote %s: %lld frames of %d channels at %d Hz in %.2f s (%.0fx real "
+                 "time)\n",
+                 chosen.output.c_str(), static_cast<long long>(frames), channels, rate, elapsed,
+                 static_cast<double>(frames) / rate / elapsed);
+}
+
+int report(const char* message, int exit_status) {
+    std::fprintf(stderr, "zq-filter: error: %s\n", message);
+    return exit_status;
+}
+
+} // namespace
+
+int run(int argc, char** argv) {
+    CLI::App app("Filters an audio file with the zq.filter.audio.hl-pass component.", "zq-filter");
+    options chosen;
+    define_options(app, chosen);
+    try {
+        app.parse(argc, argv);
+        if (!chosen.version && chosen.output.empty())
+            throw CLI::ValidationError("INPUT and OUTPUT are required");
+    } catch (const CLI::CallForHelp& request) {
+        return app.exit(request);
+    } catch (const CLI::ParseError& error) {
+        return report((std::string(error.what()) + " (see zq-filter --help)").c_str(),
+                      static_cast<int>(failure::usage));
+    }
+    watch_signals();
+    try {
+        if (chosen.version)
+            print_version(chosen);
+        else
+            filter_file(chosen);
+        return 0;
+    } catch (const tool_error& error) {
+        return report(error.what(), error.exit_status());
+    } catch (const interrupted& stop) {
+        std::fputs("zq-filter: interrupted; OUTPUT was not written\n", stderr);
+        die_of(stop.signal_number());
+    } catch (const std::exception& error) {
+        return report(error.what(), static_cast<int>(failure::component));
+    }
+}
+
+} // namespace zq_tool
+
+int main(int argc, char** argv) {
+    return zq_tool::run(argc, argv);
+}

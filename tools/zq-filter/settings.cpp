@@ -1,0 +1,140 @@
+#include "settings.h"
+
+#include "tool_error.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zq_tool {
+
+namespace {
+
+std::string in_quotes(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string printed(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// Digits enough to read back as the same float, so a bound of 21.6f prints as 21.6.
+std::string shortest(float value) {
+    for (int digits = 6; digits < 9; ++digits) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%.*g", digits, double{value});
+        if (std::strtof(text, nullptr) == value) return text;
+    }
+    return printed("%.9g", double{value});
+}
+
+double parse_number(const std::string& text, const std::string& origin) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(begin, &end);
+    const bool whole_text_read =
+        !text.empty() && !std::isspace(static_cast<unsigned char>(text[0])) && *end == '\0';
+    if (!whole_text_read || errno == ERANGE || !std::isfinite(value))
+        throw tool_error(failure::usage, origin + ": " + in_quotes(text) + " is not a number");
+    return value;
+}
+
+class setting_list {
+public:
+    void add(const std::string& key, double value, const std::string& origin) {
+        for (const setting& given : settings_)
+            if (given.key == key)
+                throw tool_error(failure::usage, "setting " + in_quotes(key) + " given twice (" +
+                                                     given.origin + ", " + origin + ")");
+        settings_.push_back({key, value, origin});
+    }
+    std::vector<setting> take() { return std::move(settings_); }
+
+private:
+    std::vector<setting> settings_;
+};
+
+} // namespace
+
+std::vector<setting> collect_settings(const std::vector<std::string>& assignments,
+                                      const std::string& highpass_hz,
+                                      const std::string& lowpass_hz) {
+    setting_list settings;
+    for (const std::string& assignment : assignments) {
+        const std::string origin = "--set " + assignment;
+        const std::size_t equals = assignment.find('=');
+        if (equals == std::string::npos || equals == 0)
+            throw tool_error(failure::usage, origin + ": expected KEY=VALUE");
+        settings.add(assignment.substr(0, equals),
+                     parse_number(assignment.substr(equals + 1), origin), origin);
+    }
+    if (!highpass_hz.empty()) {
+        const std::string origin = "--highpass " + highpass_hz;
+        const double hz = parse_number(highpass_hz, origin);
+        settings.add("hPass", 1, origin);
+        settings.add("hFrequency", hz, origin);
+    }
+    if (!lowpass_hz.empty()) {
+        const std::string origin = "--lowpass " + lowpass_hz;
+        const double hz = parse_number(lowpass_hz, origin);
+        settings.add("lPass", 1, origin);
+        settings.add("lFrequency", hz / 1000.0, origin); // the component reads kHz
+    }
+    return settings.take();
+}
+
+checked_configuration::checked_configuration(std::vector<setting> settings, double sample_rate)
+    : settings_(std::move(settings)), sample_rate_(sample_rate) {}
+
+const setting* checked_configuration::find(const char* key) {
+    if (std::find(asked_.begin(), asked_.end(), key) == asked_.end()) asked_.emplace_back(key);
+    const auto given = std::find_if(settings_.begin(), settings_.end(),
+                                    [key](const setting& each) { return each.key == key; });
+    return given == settings_.end() ? nullptr : &*given;
+}
+
+void checked_configuration::refuse(const setting& value, const std::string& why) {
+    violation_ = "setting " + in_quotes(value.key) + " = " + printed("%.10g", value.value) + " " +
+                 why + " for a " + printed("%g", sample_rate_) + " Hz stream";
+    if (value.origin.rfind("--set ", 0) != 0) violation_ += " (from " + value.origin + ")";
+    throw ZQ::CException("zq-filter", __LINE__, __FILE__, __func__, violation_);
+}
+
+int checked_configuration::getInt(const char* key, int defaultValue, int minimum, int maximum) {
+    const setting* given = find(key);
+    if (!given) return defaultValue;
+    const std::string range = std::to_string(minimum) + " .. " + std::to_string(maximum);
+    if (given->value != std::trunc(given->value))
+        refuse(*given, "is not a whole number in " + range);
+    if (given->value < minimum || given->value > maximum) refuse(*given, "is outside " + range);
+    return static_cast<int>(given->value);
+}
+
+float checked_configuration::getFloat(const char* key, float defaultValue, float minimum,
+                                      float maximum) {
+    const setting* given = find(key);
+    if (!given) return defaultValue;
+    const auto value = static_cast<float>(given->value);
+    if (!(value >= minimum && value <= maximum))
+        refuse(*given, "is outside " + shortest(minimum) + " .. " + shortest(maximum));
+    return value;
+}
+
+void checked_configuration::require_all_known() const {
+    for (const setting& given : settings_) {
+        if (std::find(asked_.begin(), asked_.end(), given.key) != asked_.end()) continue;
+        std::string known;
+        for (const std::string& key : asked_)
+            known += (known.empty() ? "" : ", ") + in_quotes(key);
+        throw tool_error(failure::usage, "unknown setting " + in_quotes(given.key) + " (" +
+                                             given.origin + "); the component reads " + known);
+    }
+}
+
+} // namespace zq_tool

@@ -1,0 +1,58 @@
+// The settings a user gives zq-filter, and the configuration object that hands them to the
+// component while holding them to the bounds the component states.
+//
+// The component names every setting it reads, with a default and bounds, through getInt and
+// getFloat. checked_configuration answers those calls from the user's settings and refuses a
+// value outside the bounds the component gives (which may depend on the sample rate) by
+// throwing ZQ::CException out of configure; the component holds nothing across it. Keys the
+// component never asked for are refused after configure, listing the keys it did ask for.
+#pragma once
+
+#include <lib/cm/CMConfiguration>
+
+#include <string>
+#include <vector>
+
+namespace zq_tool {
+
+struct setting {
+    std::string key;
+    double value;
+    std::string origin; // the option as the user wrote it, for messages
+};
+
+// Builds the settings from the repeatable --set KEY=VALUE and the friendly --highpass HZ
+// (hPass=1, hFrequency=HZ) and --lowpass HZ (lPass=1, lFrequency=HZ/1000, the component
+// reading kHz); empty strings stand for options not given. Throws tool_error(usage) for a
+// malformed assignment, a value that is not a finite number, or a key given twice.
+std::vector<setting> collect_settings(const std::vector<std::string>& assignments,
+                                      const std::string& highpass_hz,
+                                      const std::string& lowpass_hz);
+
+class checked_configuration final : public ZQ::CM::RFilterConfiguration {
+public:
+    checked_configuration(std::vector<setting> settings, double sample_rate);
+
+    // The user's value, or the default when unset. A value outside minimum .. maximum, or an
+    // int setting that is not a whole number, is recorded in violation() and thrown as
+    // ZQ::CException.
+    int getInt(const char* key, int defaultValue, int minimum, int maximum) override;
+    float getFloat(const char* key, float defaultValue, float minimum, float maximum) override;
+
+    // What made a getter throw; empty when none did.
+    const std::string& violation() const noexcept { return violation_; }
+    // Throws tool_error(usage) for a setting whose key the component never asked for.
+    void require_all_known() const;
+
+private:
+    const setting* find(const char* key);
+    [[noreturn]] void refuse(const setting& value, const std::string& why);
+    std::string range_text(double minimum, double maximum) const;
+
+    std::vector<setting> settings_;
+    std::vector<std::string> asked_;
+    double sample_rate_;
+    std::string violation_;
+};
+
+} // namespace zq_tool

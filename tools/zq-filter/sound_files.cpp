@@ -1,0 +1,213 @@
+#include "sound_files.h"
+
+#include "tool_error.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+namespace zq_tool {
+
+namespace {
+
+struct named_format {
+    const char* name;
+    int code;
+};
+
+constexpr named_format k_sample_formats[] = {
+    {"float", SF_FORMAT_FLOAT},   {"double", SF_FORMAT_DOUBLE}, {"pcm16", SF_FORMAT_PCM_16},
+    {"pcm24", SF_FORMAT_PCM_24},  {"pcm32", SF_FORMAT_PCM_32},  {"s8", SF_FORMAT_PCM_S8},
+    {"u8", SF_FORMAT_PCM_U8},     {"ulaw", SF_FORMAT_ULAW},     {"alaw", SF_FORMAT_ALAW},
+    {"vorbis", SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OPUS}};
+
+// Extensions people use that libsndfile lists under another name.
+constexpr named_format k_extension_aliases[] = {{"aif", SF_FORMAT_AIFF}, {"oga", SF_FORMAT_OGG}};
+
+std::string in_quotes(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string lower_case(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string format_name(int code) {
+    SF_FORMAT_INFO info{};
+    info.format = code;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || !info.name)
+        return "format " + std::to_string(code);
+    return info.name;
+}
+
+int sample_format_code(const std::string& name) {
+    for (const named_format& format : k_sample_formats)
+        if (name == format.name) return format.code;
+    throw tool_error(failure::usage, "unknown sample format " + in_quotes(name));
+}
+
+int container_for_extension(const std::string& path) {
+    // extension() keeps the dot, or is empty.
+    const std::string dotted = std::filesystem::path(path).extension().string();
+    const std::string extension = lower_case(dotted.empty() ? dotted : dotted.substr(1));
+    for (const named_format& alias : k_extension_aliases)
+        if (extension == alias.name) return alias.code;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int index = 0; index < count; ++index) {
+        SF_FORMAT_INFO info{};
+        info.format = index;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension && extension == info.extension) return info.format;
+    }
+    throw tool_error(failure::output,
+                     "cannot tell the container of OUTPUT " + in_quotes(path) +
+                         " from its extension; use one libsndfile writes, e.g. .wav, .flac, "
+                         ".aiff, .caf, .ogg");
+}
+
+mode_t mode_for_new_file(const std::string& path) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+sound_input::sound_input(const std::string& path) : path_(path) {
+    descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor_ < 0)
+        throw tool_error(failure::input,
+                         "cannot open INPUT " + in_quotes(path) + ": " + std::strerror(errno));
+    const bool is_directory = ::fstat(descriptor_, &identity_) == 0 && S_ISDIR(identity_.st_mode);
+    if (!is_directory) file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
+    if (file_) return;
+    const std::string reason = is_directory ? "it is a directory" : sf_strerror(nullptr);
+    ::close(descriptor_);
+    throw tool_error(failure::input, "INPUT " + in_quotes(path) + " is not audio (" + reason + ")");
+}
+
+sound_input::~sound_input() {
+    sf_close(file_);
+    ::close(descriptor_);
+}
+
+sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
+    const sf_count_t got = sf_readf_float(file_, interleaved, frames);
+    if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
+        throw tool_error(failure::input,
+                         "cannot read INPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
+    return got;
+}
+
+bool sound_input::is_same_file(const std::string& path) const {
+    struct stat other {};
+    return ::stat(path.c_str(), &other) == 0 && other.st_dev == identity_.st_dev &&
+           other.st_ino == identity_.st_ino;
+}
+
+std::vector<std::string> sample_format_names() {
+    std::vector<std::string> names;
+    for (const named_format& format : k_sample_formats)
+        names.emplace_back(format.name);
+    return names;
+}
+
+int output_format(const std::string& path, int input_format, const std::string& sample_format,
+                  int channels, int sample_rate) {
+    const int container = container_for_extension(path);
+    const int samples = sample_format.empty() ? (input_format & SF_FORMAT_SUBMASK)
+                                              : sample_format_code(sample_format);
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sample_rate;
+    info.format = container | samples;
+    if (sf_format_check(&info)) return info.format;
+    throw tool_error(failure::output,
+                     "OUTPUT " + in_quotes(path) + ": a " + format_name(container) +
+                         " file cannot hold " + std::to_string(channels) + " channels of " +
+                         format_name(samples) + " at " + std::to_string(sample_rate) +
+                         " Hz; choose the sample format with --format");
+}
+
+sound_output::sound_output(const std::string& path, int format, int channels, int sample_rate)
+    : path_(path) {
+    const std::filesystem::path target(path);
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + " is a directory");
+    const std::filesystem::path directory =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string name = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+    descriptor_ = ::mkstemp(name.data());
+    if (descriptor_ < 0)
+        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + " into " +
+                                              in_quotes(directory.string()) + ": " +
+                                              std::strerror(errno));
+    temporary_path_ = name;
+    ::fchmod(descriptor_, mode_for_new_file(path));
+
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sample_rate;
+    info.format = format;
+    file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
+    if (!file_) {
+        const std::string reason = sf_strerror(nullptr);
+        discard();
+        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
+    }
+    // Filtering can push an integer signal past full scale; clip rather than wrap around.
+    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+}
+
+sound_output::~sound_output() {
+    discard();
+}
+
+void sound_output::discard() noexcept {
+    if (file_) sf_close(file_);
+    file_ = nullptr;
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = -1;
+    if (!temporary_path_.empty()) ::unlink(temporary_path_.c_str());
+    temporary_path_.clear();
+}
+
+void sound_output::write(const float* interleaved, sf_count_t frames) {
+    if (sf_writef_float(file_, interleaved, frames) == frames) return;
+    throw tool_error(failure::output,
+                     "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
+}
+
+void sound_output::commit() {
+    const int closed = sf_close(file_);
+    file_ = nullptr;
+    if (closed != 0)
+        throw tool_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
+                                              sf_error_number(closed));
+    // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
+    if (::fsync(descriptor_) != 0 || ::close(std::exchange(descriptor_, -1)) != 0)
+        throw tool_error(failure::output,
+                         "cannot finish OUTPUT " + in_quotes(path_) + ": " + std::strerror(errno));
+    if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+        throw tool_error(failure::output, "cannot rename the finished file to OUTPUT " +
+                                              in_quotes(path_) + ": " + std::strerror(errno));
+    temporary_path_.clear();
+}
+
+} // namespace zq_tool
