@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace ns_hl_pass {
 
@@ -39,16 +39,17 @@ bool pass_filter::process() {
         std::memcpy(samples, filtered, static_cast<std::size_t>(frames) * sizeof(float));
     } else {
         const std::size_t scratch = std::max<std::size_t>(k_min_scratch_samples, sample_count);
-        std::vector<float> planar_in(scratch);
-        std::vector<float> planar_out(scratch);
+        // Every entry that is read is written first, so the scratch is left uninitialised.
+        const std::unique_ptr<float[]> planar_in(new float[scratch]);
+        const std::unique_ptr<float[]> planar_out(new float[scratch]);
         ns_audio_channel::audio_channel_api::deinterleave(channels, frames, samples,
-                                                          planar_in.data());
+                                                          planar_in.get());
         for (int c = 0; c < channels; ++c) {
             const std::size_t offset = static_cast<std::size_t>(c) * frames;
-            const float* filtered = filter_channel(planar_in.data() + offset, frames, c);
-            std::copy_n(filtered, frames, planar_out.data() + offset);
+            const float* filtered = filter_channel(planar_in.get() + offset, frames, c);
+            std::copy_n(filtered, frames, planar_out.get() + offset);
         }
-        ns_audio_channel::audio_channel_api::interleave(channels, frames, planar_out.data(),
+        ns_audio_channel::audio_channel_api::interleave(channels, frames, planar_out.get(),
                                                         samples);
     }
     outputWriter(0)->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
