@@ -35,13 +35,6 @@ TEST(ReferenceCounting, CopiesRetainAndTheLastReleaseDeletes) {
     EXPECT_TRUE(destroyed);
 }
 
-TEST(ReferenceCounting, EmptyPointerReleasesNothing) {
-    RPtr<RFrame> empty;
-    EXPECT_FALSE(empty);
-    empty.reset();
-    EXPECT_EQ(empty.get(), nullptr);
-}
-
 TEST(FrameQueue, DeliversFramesInOrderAndIsEmptyAfterwards) {
     const auto queue = ZQ::makeRPtr<CFrameQueue>();
     EXPECT_FALSE(queue->nextFrame());

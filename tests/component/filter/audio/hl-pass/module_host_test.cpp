@@ -65,26 +65,33 @@ TEST(ModuleHost, FiltersThroughTheQueuesIndependentlyOfFrameSize) {
     ASSERT_TRUE(module.loaded()) << dlerror();
     const Settings modes[] = {
         {}, {-1, 1, 0, 3.0f}, {1, -1, 80, 0}, {1, -1, 2000, 0}, {1, 1, 300, 4}, {1, 1, 1000, 8}};
-    const std::vector<float> signal = hl_pass_test::noise(2 * 9000, 11);
-    for (const Settings& mode : modes) {
-        std::vector<float> reference;
-        for (const std::size_t frames : {9000u, 1u, 64u, 1000u, 1024u, 4500u}) {
-            SCOPED_TRACE(testing::Message() << "hPass " << mode.h_pass << " lPass " << mode.l_pass
-                                            << ", " << frames << " frames");
-            const auto component = module.create();
-            auto* filter = dynamic_cast<ZQ::CM::RFilter*>(component.get());
-            ASSERT_NE(filter, nullptr);
-            Host host(*filter);
-            ASSERT_EQ(host.configure(mode, 2), 0);
-            EXPECT_EQ(component->getStatus().state, 2);
-            const std::vector<float> out = host.run(signal, 2 * frames);
-            ASSERT_EQ(out.size(), signal.size());
-            if (reference.empty())
-                reference = out;
-            else
-                EXPECT_EQ(out, reference);
+    for (const int channels : {1, 2, 5}) {
+        const std::vector<float> signal =
+            hl_pass_test::noise(static_cast<std::size_t>(channels) * 5000, 11);
+        for (const Settings& mode : modes) {
+            std::vector<float> reference;
+            // One frame, one sample, a few samples, around the 1000-sample scratch and the
+            // 2000-sample work buffers, and uneven sizes.
+            for (const std::size_t frames : {5000u, 1u, 3u, 500u, 999u, 1024u, 2500u}) {
+                SCOPED_TRACE(testing::Message()
+                             << channels << " channels, hPass " << mode.h_pass << " lPass "
+                             << mode.l_pass << ", " << frames << " frames");
+                const auto component = module.create();
+                auto* filter = dynamic_cast<ZQ::CM::RFilter*>(component.get());
+                ASSERT_NE(filter, nullptr);
+                Host host(*filter);
+                ASSERT_EQ(host.configure(mode, channels), 0);
+                EXPECT_EQ(component->getStatus().state, 2);
+                const std::vector<float> out =
+                    host.run(signal, frames * static_cast<std::size_t>(channels));
+                ASSERT_EQ(out.size(), signal.size());
+                if (reference.empty())
+                    reference = out;
+                else
+                    EXPECT_EQ(out, reference);
+            }
+            EXPECT_EQ(reference == signal, mode.h_pass < 0 && mode.l_pass < 0);
         }
-        EXPECT_EQ(reference == signal, mode.h_pass < 0 && mode.l_pass < 0);
     }
 }
 

@@ -1,0 +1,84 @@
+// Random inputs and plain double-precision references for the transform and convolution tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace zq_test {
+
+constexpr double k_float_epsilon = 1.0 / (1 << 24);
+constexpr float k_sentinel = -12345.0f;
+
+inline std::vector<float> random_floats(int count, unsigned seed) {
+    std::mt19937 engine(seed);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::vector<float> values(static_cast<std::size_t>(count));
+    for (float& value : values)
+        value = uniform(engine);
+    return values;
+}
+
+struct split_complex {
+    std::vector<float> re;
+    std::vector<float> im;
+};
+
+inline split_complex random_complex(int count, unsigned seed) {
+    return {random_floats(count, seed), random_floats(count, seed + 1000u)};
+}
+
+// X[m] = sum x[j] e^(sign 2 pi i jm/N), in double.
+inline std::vector<std::complex<double>> direct_dft(const split_complex& x, int sign) {
+    const std::size_t n = x.re.size();
+    std::vector<std::complex<double>> result(n);
+    for (std::size_t m = 0; m < n; ++m)
+        for (std::size_t j = 0; j < n; ++j)
+            result[m] += std::complex<double>(x.re[j], x.im[j]) *
+                         std::polar(1.0, sign * 2.0 * M_PI * static_cast<double>(j * m % n) /
+                                             static_cast<double>(n));
+    return result;
+}
+
+// Largest deviation from `expected`, relative to its RMS magnitude.
+inline double relative_error(const split_complex& actual,
+                             const std::vector<std::complex<double>>& expected) {
+    double worst = 0.0;
+    double power = 0.0;
+    for (std::size_t m = 0; m < expected.size(); ++m) {
+        worst = std::max(worst,
+                         std::abs(std::complex<double>(actual.re[m], actual.im[m]) - expected[m]));
+        power += std::norm(expected[m]);
+    }
+    return worst / std::sqrt(power / static_cast<double>(expected.size()));
+}
+
+// Float rounding grows about linearly with the number of passes over the data.
+inline double fft_error_bound(int order) {
+    return 2.0 * std::max(order, 1) * k_float_epsilon;
+}
+
+// Checks out[i] against sum x[i - k] h[k] in double, within `roundings` roundings of |x|·|h|
+// (which bounds every output and every sum of |x[i - k] h[k]|), and that the float after the
+// nx + nh - 1 outputs still holds k_sentinel.
+inline void expect_convolution(const std::vector<float>& x, const std::vector<float>& h,
+                               const std::vector<float>& out, double roundings) {
+    std::vector<double> expected(x.size() + h.size() - 1, 0.0);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        for (std::size_t k = 0; k < h.size(); ++k)
+            expected[i + k] += static_cast<double>(x[i]) * h[k];
+    const double x_energy = std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
+    const double h_energy = std::inner_product(h.begin(), h.end(), h.begin(), 0.0);
+    const double tolerance = roundings * k_float_epsilon * std::sqrt(x_energy * h_energy);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_NEAR(out[i], expected[i], tolerance)
+            << "nx " << x.size() << " nh " << h.size() << " i " << i;
+    EXPECT_EQ(out[expected.size()], k_sentinel) << "wrote past the end";
+}
+
+} // namespace zq_test
