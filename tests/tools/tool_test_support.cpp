@@ -1,54 +1,27 @@
 #include "tool_test_support.h"
 
-#include <fcntl.h>
-#include <spawn.h>
+#include <dsp/libdspaudio>
+
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
-
 namespace zq_tool_test {
 
 namespace fs = std::filesystem;
+using ns_audio_dsp::libdspaudio;
 
-run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const fs::path& capture_dir) {
-    const std::string out_path = (capture_dir / "stdout").string();
-    const std::string err_path = (capture_dir / "stderr").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<std::string> words{program};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot run " + program);
-    int wait_status = 0;
-    waitpid(child, &wait_status, 0);
-    const int status =
-        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    return {status, file_bytes(out_path), file_bytes(err_path)};
-}
-
-std::vector<std::string> with_files(std::vector<std::string> options, const fs::path& input,
-                                    const fs::path& output) {
-    options.insert(options.end(), {"--quiet", input.string(), output.string()});
-    return options;
+static std::string shell_quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 void write_sound(const fs::path& path, const sound& content) {
@@ -74,18 +47,13 @@ sound read_sound(const fs::path& path) {
     return content;
 }
 
-std::vector<float> noise(std::size_t samples, float amplitude, unsigned seed) {
+sound test_signal(int channels, int rate, int frames, unsigned seed) {
     std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-amplitude, amplitude);
-    std::vector<float> values(samples);
-    for (float& value : values)
+    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
+    sound content{channels, rate, k_float_wav, std::vector<float>(std::size_t(frames) * channels)};
+    for (float& value : content.samples)
         value = uniform(generator);
-    return values;
-}
-
-sound test_signal(int channels, int rate, int frames) {
-    return {channels, rate, k_float_wav,
-            noise(static_cast<std::size_t>(frames) * channels, 0.5f, 7)};
+    return content;
 }
 
 std::string file_bytes(const fs::path& path) {
@@ -95,12 +63,12 @@ std::string file_bytes(const fs::path& path) {
     return bytes.str();
 }
 
-std::vector<std::string> listing(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> split;
+    std::istringstream stream(text);
+    for (std::string word; stream >> word;)
+        split.push_back(word);
+    return split;
 }
 
 scratch_space::scratch_space() {
@@ -108,14 +76,85 @@ scratch_space::scratch_space() {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch directory");
     root = pattern;
     work = root / "work";
-    capture = root / "capture";
+    in = work / "in.wav";
+    out = work / "out.wav";
     fs::create_directories(work);
-    fs::create_directories(capture);
 }
 
 scratch_space::~scratch_space() {
     std::error_code ignored;
     fs::remove_all(root, ignored);
+}
+
+run_result scratch_space::run(const std::vector<std::string>& arguments,
+                              const std::string& program) const {
+    std::string command = shell_quoted(program);
+    for (const std::string& argument : arguments)
+        command += " " + shell_quoted(argument);
+    const fs::path out_file = root / "stdout", err_file = root / "stderr";
+    command += " >" + shell_quoted(out_file) + " 2>" + shell_quoted(err_file);
+    const int wait_status = std::system(command.c_str());
+    const int status =
+        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    return {status, file_bytes(out_file), file_bytes(err_file)};
+}
+
+run_result scratch_space::filter(const std::string& text) const {
+    std::vector<std::string> options = words(text);
+    options.insert(options.end(), {"--quiet", in.string(), out.string()});
+    return run(options);
+}
+
+std::vector<float> filter_with_library(const sound& input, float high_hz, float low_khz) {
+    bool high_pass = high_hz > 0.0f;
+    const bool low_pass = low_khz > 0.0f;
+    if (!high_pass && !low_pass) return input.samples;
+    const float high = static_cast<float>(double{high_hz} / input.rate);
+    const float low = static_cast<float>(double{1000.0f * low_khz} / input.rate);
+    // A band whose both edges lie below 0.005 of the rate runs as its low-pass alone.
+    if (high_pass && low_pass && high < 0.005 && low < 0.005) high_pass = false;
+    const bool band = high_pass && low_pass;
+    // A high-pass alone below 0.015 of the rate runs as two second-order sections; in a band,
+    // one below 0.01 is a second-order section padded to the low-pass's order.
+    const bool high_in_two_sections = high_pass && !low_pass && double{high} < 0.015;
+    const int high_order = high_in_two_sections || (band && double{high} < 0.01) ? 2 : 4;
+
+    const auto dsp = std::make_unique<libdspaudio>();
+    dsp->filter_init(2000);
+    float a1[9] = {}, b1[9] = {}, a2[5] = {}, b2[5] = {};
+    if (high_pass) dsp->butter_hp_design(high, high_order, a1, b1);
+    if (high_in_two_sections) dsp->butter_hp_design(high, 2, a2, b2);
+    if (low_pass) dsp->butter_lp_design(low, 4, band ? a2 : a1, band ? b2 : b1);
+    const bool two_stage = band || high_in_two_sections;
+    const int order = high_in_two_sections ? 2 : 4;
+
+    const int channels = input.channels;
+    const int frames = static_cast<int>(input.samples.size()) / channels;
+    std::vector<float> output(input.samples.size());
+    std::vector<float> run(frames);
+    for (int c = 0; c < channels; ++c) {
+        for (int f = 0; f < frames; ++f)
+            run[f] = input.samples[f * channels + c];
+        const float* filtered =
+            two_stage ? dsp->arma_filter_2stage(run.data(), frames, a1, b1, a2, b2, order, c)
+                      : dsp->arma_filter(run.data(), frames, a1, b1, order, c);
+        for (int f = 0; f < frames; ++f)
+            output[f * channels + c] = filtered[f];
+    }
+    dsp->filter_destroy();
+    return output;
+}
+
+testing::AssertionResult same_bits(const std::vector<float>& got,
+                                   const std::vector<float>& expected) {
+    if (got.size() != expected.size())
+        return testing::AssertionFailure()
+               << got.size() << " samples, expected " << expected.size();
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (std::memcmp(&got[i], &expected[i], sizeof(float)) != 0)
+            return testing::AssertionFailure()
+                   << "sample " << i << " is " << got[i] << ", expected " << expected[i];
+    return testing::AssertionSuccess();
 }
 
 } // namespace zq_tool_test

@@ -1,6 +1,8 @@
-// Running zq-filter as a user would, on files the tests write, and reading back what it wrote.
+// Running zq-filter as a user would on files the tests write, and what it should have written,
+// computed with the libraries directly.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <filesystem>
@@ -11,23 +13,11 @@ namespace zq_tool_test {
 
 struct run_result {
     int status; // exit status, or 128 + signal
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Runs `program` with `arguments`, capturing standard output and error in `capture_dir`.
-run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::filesystem::path& capture_dir);
-
-// `options` followed by --quiet, INPUT and OUTPUT, as zq-filter takes them.
-std::vector<std::string> with_files(std::vector<std::string> options,
-                                    const std::filesystem::path& input,
-                                    const std::filesystem::path& output);
-
 struct sound {
-    int channels = 0;
-    int rate = 0;
-    int format = 0;
+    int channels = 0, rate = 0, format = 0;
     std::vector<float> samples; // interleaved, as libsndfile reads them
 };
 
@@ -35,18 +25,13 @@ constexpr int k_float_wav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
 void write_sound(const std::filesystem::path& path, const sound& content);
 sound read_sound(const std::filesystem::path& path);
-
-// Interleaved uniform noise in -amplitude .. amplitude, the same for the same seed.
-std::vector<float> noise(std::size_t samples, float amplitude, unsigned seed);
-// A float WAV of noise at half full scale, the same for the same shape.
-sound test_signal(int channels, int rate, int frames);
-
+// A float WAV of uniform noise at half full scale, the same for the same arguments.
+sound test_signal(int channels, int rate, int frames, unsigned seed = 7);
 std::string file_bytes(const std::filesystem::path& path);
-// Names in `directory`, sorted: shows files that appeared, including stray temporaries.
-std::vector<std::string> listing(const std::filesystem::path& directory);
+// `text` split at spaces.
+std::vector<std::string> words(const std::string& text);
 
-// A fresh directory per test, removed afterwards; `work` for the files under test and
-// `capture` for the captured streams.
+// A fresh directory per test, removed afterwards: `work` holds the files under test.
 class scratch_space {
 public:
     scratch_space();
@@ -54,9 +39,19 @@ public:
     scratch_space(const scratch_space&) = delete;
     scratch_space& operator=(const scratch_space&) = delete;
 
-    std::filesystem::path root;
-    std::filesystem::path work;
-    std::filesystem::path capture;
+    run_result run(const std::vector<std::string>& arguments,
+                   const std::string& program = ZQ_FILTER_PATH) const;
+    // `options`, words apart, followed by --quiet, `in` and `out`.
+    run_result filter(const std::string& options) const;
+
+    std::filesystem::path root, work, in, out;
 };
+
+// The filtering the component documents for each combination of cut-offs (0 for none), done
+// with the library's designs and recursive filters directly. No cut-off gives the input as is.
+std::vector<float> filter_with_library(const sound& input, float high_hz, float low_khz);
+
+testing::AssertionResult same_bits(const std::vector<float>& got,
+                                   const std::vector<float>& expected);
 
 } // namespace zq_tool_test
