@@ -5,7 +5,7 @@
 
 #include <dlfcn.h>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 
 namespace zq_tool {
@@ -113,7 +113,7 @@ void filter_session::filter(const float* interleaved, long frames, const sink& o
     const std::size_t bytes = static_cast<std::size_t>(frames) * channels_ * sizeof(float);
     const ZQ::RPtr<ZQ::CM::RFrame> frame =
         ZQ::makeRPtr<ZQ::CM::RFrame>(static_cast<uint32_t>(bytes), position_);
-    std::memcpy(frame->getPayload(), interleaved, bytes);
+    std::copy_n(reinterpret_cast<const uint8_t*>(interleaved), bytes, frame->getPayload());
     position_ += frames;
     input_->put(frame);
     guarded([this] {

@@ -3,7 +3,6 @@
 #include <channel/audio_channel>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 namespace ns_hl_pass {
@@ -36,7 +35,8 @@ bool pass_filter::process() {
 
     if (channels == 1) {
         const float* filtered = filter_channel(samples, frames, 0);
-        std::memcpy(samples, filtered, static_cast<std::size_t>(frames) * sizeof(float));
+        // copy_n, unlike memcpy, is defined for the null payload of an empty frame.
+        std::copy_n(filtered, frames, samples);
     } else {
         const std::size_t scratch = std::max<std::size_t>(k_min_scratch_samples, sample_count);
         // Every entry that is read is written first, so the scratch is left uninitialised.

@@ -3,7 +3,7 @@
 
 #include "pass_filter.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,7 +39,8 @@ public:
     void push(const std::vector<float>& samples) {
         auto frame =
             ZQ::makeRPtr<ZQ::CM::RFrame>(static_cast<uint32_t>(samples.size() * sizeof(float)));
-        std::memcpy(frame->getPayload(), samples.data(), samples.size() * sizeof(float));
+        std::copy_n(reinterpret_cast<const uint8_t*>(samples.data()),
+                    samples.size() * sizeof(float), frame->getPayload());
         input->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
     }
 
@@ -47,7 +48,8 @@ public:
         const ZQ::RPtr<ZQ::CM::RFrame> frame = output->nextFrame();
         if (!frame) return {};
         std::vector<float> samples(frame->getPayloadSize() / sizeof(float));
-        std::memcpy(samples.data(), frame->getPayload(), samples.size() * sizeof(float));
+        std::copy_n(frame->getPayload(), samples.size() * sizeof(float),
+                    reinterpret_cast<uint8_t*>(samples.data()));
         return samples;
     }
 

@@ -90,12 +90,17 @@ TEST(Process, ChannelsNeverAffectEachOther) {
 }
 
 TEST(Process, IncompleteAndEmptyFramesKeepWhatIsNotAWholeFrame) {
+    for (const int channels : {1, 3}) {
+        pass_filter empty;
+        Host empty_host(empty);
+        ASSERT_EQ(empty_host.configure(k_high, channels), 0);
+        empty_host.push({});
+        EXPECT_TRUE(empty.process());
+        EXPECT_TRUE(empty_host.pull().empty());
+    }
     pass_filter filter;
     Host host(filter);
     ASSERT_EQ(host.configure(k_high, 3), 0);
-    host.push({});
-    EXPECT_TRUE(filter.process());
-    EXPECT_TRUE(host.pull().empty());
 
     std::vector<float> signal = noise(3 * 10 + 2);
     const std::vector<float> out = host.run(signal, signal.size());
