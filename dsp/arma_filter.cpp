@@ -18,23 +18,32 @@ using detail::section_coefficients;
 constexpr int k_single_max_order = detail::k_direct_form_max_order;
 constexpr int k_cascade_max_order = 4;
 
-// Both recurrences advance side by side, so the latency of one hides behind the other; the
-// first section's outputs are kept once, as its own history and the second's input history.
+// Both recurrences advance side by side: each step runs the first section on sample j and the
+// second on sample j - 1, whose input is already in the work buffer, so the two independent
+// chains interleave and the latency of one hides behind the other. Every sample still sees
+// exactly its own arithmetic.
 template <int N>
 void run_cascade(const float* a1, const float* b1, const float* a2, const float* b2, const float* x,
                  float* m, float* y, int count) {
+    if (count <= 0) return;
     const section_coefficients<N> first(a1, b1), second(a2, b2);
-    delay_line<N> x_line(x), m_line(m), y_line(y);
-    for (int j = 0; j < count; ++j) {
-        const float input = x[j];
-        const float middle = direct_form(first, input, x_line, m_line);
-        const float output = direct_form(second, middle, m_line, y_line);
+    delay_line<N> m_line(m), y_line(y);
+    const auto first_section = [&](int j) {
+        const float middle = direct_form(first, x + j, m_line);
         m[j] = middle;
-        y[j] = output;
-        x_line.push(input);
         m_line.push(middle);
+    };
+    const auto second_section = [&](int j) {
+        const float output = direct_form(second, m + j, y_line);
+        y[j] = output;
         y_line.push(output);
+    };
+    first_section(0);
+    for (int j = 1; j < count; ++j) {
+        first_section(j);
+        second_section(j - 1);
     }
+    second_section(count - 1);
 }
 
 void replace_buffer(float*& buffer, std::size_t size) {
