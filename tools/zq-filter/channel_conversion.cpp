@@ -109,13 +109,13 @@ int layout_channels(const std::string& layout) {
     return static_cast<int>(count);
 }
 
-std::vector<channel_route> parse_routes(const std::string& spec) {
-    const std::string origin = "--route " + spec;
+std::vector<channel_route> parse_routes(const std::string& routing) {
+    const std::string origin = "--route " + routing;
     std::vector<channel_route> routes;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t comma = std::min(spec.find(',', start), spec.size());
-        const std::string pair = spec.substr(start, comma - start);
+        const std::size_t comma = std::min(routing.find(',', start), routing.size());
+        const std::string pair = routing.substr(start, comma - start);
         const channel_route route = parse_route(pair, origin);
         const auto same = [&route](const channel_route& other) {
             return other.input == route.input && other.output == route.output;
@@ -123,7 +123,7 @@ std::vector<channel_route> parse_routes(const std::string& spec) {
         if (std::any_of(routes.begin(), routes.end(), same))
             throw tool_error(failure::usage, origin + ": " + in_quotes(pair) + " given twice");
         routes.push_back(route);
-        if (comma == spec.size()) return routes;
+        if (comma == routing.size()) return routes;
         start = comma + 1;
     }
 }

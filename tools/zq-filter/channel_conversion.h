@@ -24,7 +24,7 @@ struct channel_route {
 // Parses --route: IN:OUT pairs separated by commas, both plain decimal channel numbers within
 // the 8 x 8 routing map (0 .. 7). Throws tool_error(usage) naming the offending pair for a
 // malformed or empty pair, a number outside the map, or a pair given twice.
-std::vector<channel_route> parse_routes(const std::string& spec);
+std::vector<channel_route> parse_routes(const std::string& routing);
 
 struct converter_release {
     void operator()(ns_audio_channel::audio_channel_api* converter) const {
