@@ -88,6 +88,9 @@ float* filter_block(libdspaudio& dsp, const float* in, int n, int order, int cha
 
 } // namespace
 
+// The orders are dispatched by switch, each case a kernel of its own. A table of kernel pointers
+// reads shorter but measured 20% slower for the cascade, whose loop the compiler then lays out
+// less well.
 float* libdspaudio::arma_filter(const float* in, int n, float* a, float* b, int order,
                                 int channel) {
     if (!accepted(order, k_single_max_order, channel)) return nullptr;
