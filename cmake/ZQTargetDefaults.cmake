@@ -25,3 +25,22 @@ function(zq_install_headers)
         install(FILES "${header}" DESTINATION "${ZQ_INCLUDE_DIR}/${dir}" COMPONENT development)
     endforeach()
 endfunction()
+
+# One of the project's static libraries: every .cpp of the calling folder, built position
+# independent so the component module can carry it whole, installed with the folder's public
+# headers (the extensionless chief header and every .h beside it; detail/ stays private).
+# Creates zq_<name>, exported as ZQAudio::<name>, file libzq<name>.a.
+function(zq_add_folder_library name chief_header)
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    add_library(zq_${name} STATIC ${sources})
+    add_library(ZQAudio::${name} ALIAS zq_${name})
+    set_target_properties(zq_${name} PROPERTIES OUTPUT_NAME zq${name} EXPORT_NAME ${name})
+    target_include_directories(zq_${name} PUBLIC "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>"
+                                                 "$<INSTALL_INTERFACE:${ZQ_INCLUDE_DIR}>")
+    zq_target_defaults(zq_${name})
+    file(GLOB headers RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" CONFIGURE_DEPENDS
+         "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    zq_install_headers(${chief_header} ${headers})
+    install(TARGETS zq_${name} EXPORT ZQAudioTargets
+            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+endfunction()

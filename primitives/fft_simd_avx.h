@@ -46,6 +46,9 @@ inline void interleave4(vec8 v0, vec8 v1, vec8 v2, vec8 v3, float* out) {
     _mm256_storeu_ps(out + 24, _mm256_permute2f128_ps(lane2, lane3, 0x31));
 }
 
+// The SSE vocabulary again rather than a using-declaration of it: inline functions shared with
+// the SSE translation unit would be compiled here with AVX encodings, and the linker may keep
+// this copy for the SSE path as well, which would then fault on processors without AVX.
 struct vec4 {
     static constexpr int lanes = 4;
     __m128 v;
