@@ -1,11 +1,12 @@
 // Recursive filtering cost per sample, next to the bound its recurrence sets: between one output
 // and the next lie one multiply and four dependent subtractions (order 4), whatever the
 // numerator costs. Also a stream that falls silent, whose decay ends in a denormal limit cycle.
+#include "bench_signal.h"
+
 #include <dsp/libdspaudio>
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <vector>
 
 namespace {
@@ -45,12 +46,7 @@ private:
 };
 
 std::vector<float> noise_block() {
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<float> x(k_block);
-    for (float& v : x)
-        v = value(random);
-    return x;
+    return bench_noise(k_block);
 }
 
 void count_samples(benchmark::State& state) {

@@ -1,5 +1,6 @@
 // process() throughput of the component as a host drives it: stereo 48 kHz, band mode
 // (300 Hz .. 4 kHz), frames of 1024 samples per channel, one frame in and out per call.
+#include "bench_signal.h"
 #include "pass_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -31,12 +32,7 @@ void BM_ProcessStereoBand(benchmark::State& state) {
     const auto output = ZQ::makeRPtr<ZQ::CM::CFrameQueue>();
     configure_band(filter, input, output);
 
-    std::vector<float> noise(k_frame_samples);
-    uint32_t seed = 1;
-    for (float& sample : noise) {
-        seed = seed * 1664525u + 1013904223u;
-        sample = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
+    const std::vector<float> noise = bench_noise(k_frame_samples);
     const auto frame =
         ZQ::makeRPtr<ZQ::CM::RFrame>(static_cast<uint32_t>(k_frame_samples * sizeof(float)));
     for (auto _ : state) {
