@@ -1,30 +1,10 @@
 #include "pass_filter.h"
 
+#include <engine/filter_engine>
+
 #include <cstdio>
 
 namespace ns_hl_pass {
-
-namespace {
-
-enum filter_mode { mode_bypass = 0, mode_low_pass = 1, mode_high_pass = 2, mode_band_pass = 3 };
-
-// Below these fractions of the sample rate a fourth-order high-pass in single precision is
-// too close to instability, so it is split into two second-order sections.
-constexpr double k_split_high_pass_below = 0.015;
-constexpr double k_split_band_high_section_below = 0.01;
-// A band whose both edges sit this low is run as a plain low-pass.
-constexpr double k_band_needs_fraction = 0.005;
-
-float high_fraction_of(float hz, double rate) {
-    return static_cast<float>(double{hz} / rate);
-}
-
-float low_fraction_of(float khz, double rate) {
-    const float hz = 1000.0f * khz;
-    return static_cast<float>(double{hz} / rate);
-}
-
-} // namespace
 
 int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
     using ZQ::CM::RAudioDescription;
@@ -45,12 +25,11 @@ int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
 
     const int mode = config.getInt("lPass", 0, 0, 1) + 2 * config.getInt("hPass", 0, 0, 1);
     const double rate = audio->getSampleRate();
-    const float highest_hz = static_cast<float>(static_cast<int>(rate * 0.45));
-    const float high_fraction =
-        high_fraction_of(config.getFloat("hFrequency", 100.0f, 50.0f, highest_hz), rate);
-    const float highest_khz = static_cast<float>(rate * 0.00045);
-    const float low_fraction =
-        low_fraction_of(config.getFloat("lFrequency", 4.0f, 0.2f, highest_khz), rate);
+    const ns_filter_engine::cutoff_bounds bounds = ns_filter_engine::bounds_at(rate);
+    const float high_fraction = ns_filter_engine::high_fraction_of(
+        config.getFloat("hFrequency", 100.0f, bounds.high_min_hz, bounds.high_max_hz), rate);
+    const float low_fraction = ns_filter_engine::low_fraction_of(
+        config.getFloat("lFrequency", 4.0f, bounds.low_min_khz, bounds.low_max_khz), rate);
 
     std::printf("fracts are %f and %f \n", double{high_fraction}, double{low_fraction});
     design(mode, high_fraction, low_fraction);
@@ -61,50 +40,20 @@ int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
 }
 
 void pass_filter::design(int mode, float high_fraction, float low_fraction) {
-    const double high = high_fraction;
-    if (mode == mode_band_pass && !(high >= k_band_needs_fraction) &&
-        !(double{low_fraction} >= k_band_needs_fraction)) {
-        std::printf("cheating because fracts were %f and %f \n", high, double{low_fraction});
-        mode = mode_low_pass;
-    }
-    switch (mode) {
-    case mode_bypass:
-    case mode_low_pass:
-        if (mode == mode_bypass) bypass = true;
-        two_stage = false;
-        order = 4;
-        dsp->butter_lp_design(low_fraction, 4, a1, b1);
-        break;
-    case mode_high_pass:
-        if (high >= k_split_high_pass_below) {
-            two_stage = false;
-            order = 4;
-            dsp->butter_hp_design(high_fraction, 4, a1, b1);
-            dsp->butter_hp_design(high_fraction, 4, a2, b2);
-        } else {
-            two_stage = true;
-            order = 2;
-            dsp->butter_hp_design(high_fraction, 2, a1, b1);
-            dsp->butter_hp_design(high_fraction, 2, a2, b2);
-        }
-        break;
-    case mode_band_pass:
-        two_stage = true;
-        order = 4;
-        if (high >= k_split_band_high_section_below) {
-            dsp->butter_hp_design(high_fraction, 4, a1, b1);
-        } else {
-            // A second-order section run at order 4: its two highest coefficients are zero.
-            a1[3] = a1[4] = b1[3] = b1[4] = 0.0f;
-            dsp->butter_hp_design(high_fraction, 2, a1, b1);
-        }
-        dsp->butter_lp_design(low_fraction, 4, a2, b2);
-        break;
-    default:
+    const ns_filter_engine::section_plan plan =
+        ns_filter_engine::plan_sections(mode, high_fraction, low_fraction);
+    if (plan.band_fallback)
+        std::printf("cheating because fracts were %f and %f \n", double{high_fraction},
+                    double{low_fraction});
+    if (!plan.known_mode) {
         two_stage = false;
         std::printf("This was not supposed to happen.\n\n\n\n\n\n\n\n\n   Damn.");
-        break;
+        return;
     }
+    if (plan.bypass) bypass = true;
+    two_stage = plan.two_stage;
+    order = plan.order;
+    ns_filter_engine::design_exact(*dsp, plan, a1, b1, a2, b2);
 }
 
 } // namespace ns_hl_pass

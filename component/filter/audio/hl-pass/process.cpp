@@ -1,6 +1,7 @@
 #include "pass_filter.h"
 
 #include <channel/audio_channel>
+#include <engine/filter_engine>
 
 #include <algorithm>
 #include <memory>
@@ -13,8 +14,8 @@ constexpr std::size_t k_min_scratch_samples = 1000;
 } // namespace
 
 float* pass_filter::filter_channel(const float* samples, int count, int channel) {
-    if (two_stage) return dsp->arma_filter_2stage(samples, count, a1, b1, a2, b2, order, channel);
-    return dsp->arma_filter(samples, count, a1, b1, order, channel);
+    return ns_filter_engine::filter_exact_channel(*dsp, {two_stage, order, a1, b1, a2, b2}, samples,
+                                                  count, channel);
 }
 
 bool pass_filter::process() {

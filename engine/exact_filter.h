@@ -1,0 +1,76 @@
+// The exact realization: the component's single-precision Butterworth designs run as its
+// direct-form recursions, bit for bit. The component itself calls design_exact and
+// filter_exact_channel with the coefficient fields it owns; every other front-end uses
+// exact_filter, which owns its library object and splits long blocks so that filtering never
+// allocates.
+#pragma once
+
+#include "section_plan.h"
+
+#include <dsp/libdspaudio>
+
+#include <memory>
+
+namespace ns_filter_engine {
+
+// Sizes of the coefficient arrays the exact realization keeps: the first section may carry a
+// higher-order design, the second at most order 4.
+constexpr int k_first_section_length = 9;
+constexpr int k_second_section_length = 5;
+
+// Coefficients as the component lays them out; the arrays are borrowed.
+struct exact_sections {
+    bool two_stage;
+    int order;
+    float* a1;
+    float* b1;
+    float* a2;
+    float* b2;
+};
+
+// Writes the coefficients of plan's sections (only the arrays and entries the component
+// writes; nothing for an impossible mode). `dsp` only provides the design routines.
+void design_exact(ns_audio_dsp::libdspaudio& dsp, const section_plan& plan, float* a1, float* b1,
+                  float* a2, float* b2);
+
+// Filters n samples of `channel`, carrying its history in `dsp`. Returns the outputs inside
+// dsp's work buffer (see arma_filter), or null for an order or channel the filters refuse.
+float* filter_exact_channel(ns_audio_dsp::libdspaudio& dsp, const exact_sections& sections,
+                            const float* in, int n, int channel);
+
+class exact_filter {
+public:
+    // Longest run handed to the recursions at once: well inside the work buffers that
+    // filter_init prepares, so that filtering never grows them.
+    static constexpr int k_block = 1024;
+
+    // Throws std::invalid_argument for a channel count outside 1..10 or an impossible mode.
+    exact_filter(const section_plan& plan, int channels);
+    exact_filter(const exact_filter&) = delete;
+    exact_filter& operator=(const exact_filter&) = delete;
+    ~exact_filter();
+
+    // Filters each channel's `frames` samples in place, continuing its history.
+    void process_planar(float* const* channel_data, long frames);
+    void reset();
+
+    const section_plan& plan() const noexcept { return plan_; }
+    exact_sections sections() noexcept {
+        return {plan_.two_stage, plan_.order, a1_, b1_, a2_, b2_};
+    }
+
+private:
+    struct dsp_release {
+        void operator()(ns_audio_dsp::libdspaudio* dsp) const;
+    };
+
+    section_plan plan_;
+    int channels_;
+    std::unique_ptr<ns_audio_dsp::libdspaudio, dsp_release> dsp_;
+    float a1_[k_first_section_length] = {};
+    float b1_[k_first_section_length] = {};
+    float a2_[k_second_section_length] = {};
+    float b2_[k_second_section_length] = {};
+};
+
+} // namespace ns_filter_engine

@@ -1,0 +1,123 @@
+#include "filter_engine.h"
+
+#include <channel/audio_channel>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+namespace ns_filter_engine {
+
+namespace {
+
+constexpr long k_block = exact_filter::k_block;
+constexpr double k_precise_lowest_hz = 10.0;
+constexpr double k_precise_highest_fraction = 0.49;
+
+std::string hz_text(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g Hz", hz);
+    return text;
+}
+
+std::string range_text(double low_hz, double high_hz) {
+    return hz_text(low_hz) + " .. " + hz_text(high_hz);
+}
+
+std::string check_cutoff(const char* side, double hz, double low_hz, double high_hz, double rate) {
+    if (hz >= low_hz && hz <= high_hz) return {};
+    return "the " + std::string(side) + " cut-off " + hz_text(hz) + " is outside " +
+           range_text(low_hz, high_hz) + " at " + hz_text(rate);
+}
+
+std::string check_cutoffs(double rate, const engine_settings& settings) {
+    const filter_request& r = settings.request;
+    const double low_hz = 1000.0 * double{r.low_khz};
+    double high_lowest = k_precise_lowest_hz, high_highest = k_precise_highest_fraction * rate;
+    double low_lowest = high_lowest, low_highest = high_highest;
+    if (settings.kind == realization::exact) {
+        const cutoff_bounds bounds = bounds_at(rate);
+        high_lowest = bounds.high_min_hz;
+        high_highest = bounds.high_max_hz;
+        low_lowest = 1000.0 * double{bounds.low_min_khz};
+        low_highest = 1000.0 * double{bounds.low_max_khz};
+    }
+    std::string why;
+    if (r.high_pass) why = check_cutoff("high-pass", r.high_hz, high_lowest, high_highest, rate);
+    if (why.empty() && r.low_pass)
+        why = check_cutoff("low-pass", low_hz, low_lowest, low_highest, rate);
+    if (why.empty() && r.high_pass && r.low_pass && !(r.high_hz < low_hz))
+        why = "the band is inverted: the high-pass cut-off " + hz_text(r.high_hz) +
+              " is not below the low-pass cut-off " + hz_text(low_hz);
+    return why;
+}
+
+} // namespace
+
+std::string check_settings(double rate, int channels, const engine_settings& settings) {
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return "the sample rate must be a positive finite number of Hz";
+    if (channels < 1 || channels > k_max_channels)
+        return "the filter takes 1 to 10 channels, not " + std::to_string(channels);
+    if (settings.kind == realization::precise &&
+        (settings.precise_order < 2 || settings.precise_order > 8 ||
+         settings.precise_order % 2 != 0))
+        return "the precise order must be 2, 4, 6 or 8, not " +
+               std::to_string(settings.precise_order);
+    return check_cutoffs(rate, settings);
+}
+
+filter_engine::filter_engine(double rate, int channels, const engine_settings& settings)
+    : rate_(rate), channels_(channels), settings_(settings) {
+    const std::string why = check_settings(rate, channels, settings);
+    if (!why.empty()) throw std::invalid_argument(why);
+    if (settings.kind == realization::exact)
+        exact_ = std::make_unique<exact_filter>(plan_for(settings.request, rate), channels);
+    else
+        precise_ = std::make_unique<precise_filter>(rate, channels, settings.request,
+                                                    settings.precise_order);
+    if (channels > 1) {
+        planar_.resize(static_cast<std::size_t>(channels) * k_block);
+        channel_data_.resize(static_cast<std::size_t>(channels));
+    }
+}
+
+filter_engine::~filter_engine() = default;
+
+bool filter_engine::filters() const noexcept {
+    return settings_.request.high_pass || settings_.request.low_pass;
+}
+
+void filter_engine::process_planar(float* const* channel_data, long frames) {
+    if (exact_)
+        exact_->process_planar(channel_data, frames);
+    else
+        precise_->process_planar(channel_data, frames);
+}
+
+void filter_engine::process_interleaved(float* samples, long frames) {
+    if (channels_ == 1) {
+        process_planar(&samples, frames);
+        return;
+    }
+    using ns_audio_channel::audio_channel_api;
+    for (long done = 0; done < frames; done += k_block) {
+        const int n = static_cast<int>(std::min(k_block, frames - done));
+        float* block = samples + done * channels_;
+        for (int c = 0; c < channels_; ++c)
+            channel_data_[c] = planar_.data() + c * n;
+        audio_channel_api::deinterleave(channels_, n, block, planar_.data());
+        process_planar(channel_data_.data(), n);
+        audio_channel_api::interleave(channels_, n, planar_.data(), block);
+    }
+}
+
+void filter_engine::reset() {
+    if (exact_)
+        exact_->reset();
+    else
+        precise_->reset();
+}
+
+} // namespace ns_filter_engine

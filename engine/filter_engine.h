@@ -1,0 +1,69 @@
+// filter_engine — the hl-pass filter for any front-end: a stream (rate, channels) and the
+// settings a user gives, realized exactly as the component computes (the default) or
+// precisely (double-precision Butterworth sections), filtering blocks of any length with the
+// history carried from block to block. Everything is allocated at construction; filtering
+// allocates nothing, and long blocks are split with identical results.
+//
+// check_settings is the one place where front-ends learn what the engine refuses; the
+// constructor throws std::invalid_argument with the same text.
+#pragma once
+
+#include "exact_filter.h"
+#include "precise_filter.h"
+#include "section_plan.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ns_filter_engine {
+
+enum class realization { exact, precise };
+
+struct engine_settings {
+    filter_request request;
+    realization kind = realization::exact;
+    int precise_order = 4; // order of each side of the precise realization: 2, 4, 6 or 8
+};
+
+constexpr int k_max_channels = 10;
+
+// Why the engine refuses these settings for a stream, in a user's words; empty when it
+// accepts them. Refused: a rate that is not a positive finite number, channels outside
+// 1..10, cut-offs outside the bounds at that rate (the component's bounds for exact,
+// 10 Hz .. 0.49 x rate for precise), a precise order other than 2/4/6/8, and a band whose
+// high-pass cut-off is not below its low-pass cut-off. Exact designs that are numerically
+// unsound are the soundness check's business, not this one's.
+std::string check_settings(double rate, int channels, const engine_settings& settings);
+
+class filter_engine {
+public:
+    filter_engine(double rate, int channels, const engine_settings& settings);
+    ~filter_engine();
+    filter_engine(const filter_engine&) = delete;
+    filter_engine& operator=(const filter_engine&) = delete;
+
+    // `frames` frames of interleaved samples (frame-major), filtered in place.
+    void process_interleaved(float* samples, long frames);
+    // One array of `frames` samples per channel, each filtered in place.
+    void process_planar(float* const* channel_data, long frames);
+    // Clears the carried history: the next block starts a new stream.
+    void reset();
+
+    double rate() const noexcept { return rate_; }
+    int channels() const noexcept { return channels_; }
+    const engine_settings& settings() const noexcept { return settings_; }
+    // Whether filtering changes the samples at all (false: neither side switched on).
+    bool filters() const noexcept;
+
+private:
+    double rate_;
+    int channels_;
+    engine_settings settings_;
+    std::unique_ptr<exact_filter> exact_;
+    std::unique_ptr<precise_filter> precise_;
+    std::vector<float> planar_;        // one block of interleaved input, de-interleaved
+    std::vector<float*> channel_data_; // where each channel starts in planar_
+};
+
+} // namespace ns_filter_engine

@@ -1,0 +1,42 @@
+// The precise realization: Butterworth high-pass and low-pass designed in double precision
+// (bilinear transform with pre-warping, so the gain is exactly -3 dB at each cut-off) and run
+// as second-order sections with double state. Samples stay float at the edges only.
+#pragma once
+
+#include "section_plan.h"
+
+#include <vector>
+
+namespace ns_filter_engine {
+
+// One second-order section, H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2).
+struct biquad {
+    double b0, b1, b2, a1, a2;
+};
+
+// The sections of a Butterworth filter of even `order` at cutoff_hz for a sample rate,
+// as scipy.signal.butter(order, cutoff_hz, kind, fs=rate, output='sos') would give them.
+std::vector<biquad> butterworth_sections(design_kind kind, int order, double cutoff_hz,
+                                         double rate);
+
+class precise_filter {
+public:
+    // The high-pass section chain (when request.high_pass) followed by the low-pass one (when
+    // request.low_pass), each of `order`, at request.high_hz and 1000 x request.low_khz.
+    // Preconditions (checked by the engine, not here): channels >= 1, order 2/4/6/8, cut-offs
+    // inside (0, rate / 2).
+    precise_filter(double rate, int channels, const filter_request& request, int order);
+
+    // Filters each channel's `frames` samples in place, continuing its history.
+    void process_planar(float* const* channel_data, long frames);
+    void reset();
+
+    const std::vector<biquad>& sections() const noexcept { return sections_; }
+
+private:
+    int channels_;
+    std::vector<biquad> sections_;
+    std::vector<double> state_; // two per section per channel
+};
+
+} // namespace ns_filter_engine

@@ -1,0 +1,70 @@
+// The filter a user asks for, and the sections the exact realization builds for it.
+//
+// The mode table lives here and nowhere else: which sections the component designs, at which
+// orders and cut-off fractions, and the two fall-backs it makes (a band too low to split runs
+// as a plain low-pass; a low high-pass is split into two second-order sections because a
+// single-precision fourth-order section is too close to instability there).
+#pragma once
+
+namespace ns_filter_engine {
+
+// What a user asks of the filter, in the component's own units: the high-pass cut-off in Hz,
+// the low-pass cut-off in kHz.
+struct filter_request {
+    bool high_pass = false;
+    float high_hz = 100.0f;
+    bool low_pass = false;
+    float low_khz = 4.0f;
+};
+
+// A low-pass cut-off in Hz as the component's kHz setting, rounded as a host hands it over.
+float khz_from_hz(double hz);
+
+// The bounds the component states for its cut-offs at a sample rate (it enforces none).
+struct cutoff_bounds {
+    float high_min_hz;
+    float high_max_hz; // 0.45 x rate, truncated to whole Hz
+    float low_min_khz;
+    float low_max_khz; // 0.00045 x rate
+};
+cutoff_bounds bounds_at(double rate);
+
+// Cut-offs as single-precision fractions of the sample rate, rounded as the component does.
+float high_fraction_of(float hz, double rate);
+float low_fraction_of(float khz, double rate);
+
+enum class design_kind { low_pass, high_pass };
+
+struct section_design {
+    design_kind kind = design_kind::low_pass;
+    int order = 0;         // order of the design
+    float fraction = 0.0f; // cut-off / rate
+};
+
+// Modes as the component numbers them: low-pass switch + 2 x high-pass switch.
+enum filter_mode : int { mode_bypass = 0, mode_low_pass = 1, mode_high_pass = 2, mode_band = 3 };
+
+struct section_plan {
+    int mode = mode_bypass;     // the mode that is built (after the band fall-back)
+    bool band_fallback = false; // a band asked for, built as a low-pass
+    bool known_mode = true;     // false: an impossible mode, nothing is designed
+    bool bypass = false;        // mode 0: frames pass untouched
+    bool two_stage = false;     // a cascade of two sections
+    int order = 4;              // order both sections run at (meaningless without known_mode)
+    section_design first;       // into a1, b1
+    bool pad_first = false;     // first section designed at order 2, run at order 4
+    bool design_second = false; // whether a2, b2 are written
+    section_design second;
+    float high_fraction = 0.0f;
+    float low_fraction = 0.0f;
+};
+
+int mode_of(bool high_pass, bool low_pass);
+
+// The sections for `mode` at the given fractions, exactly as the component builds them.
+section_plan plan_sections(int mode, float high_fraction, float low_fraction);
+
+// plan_sections for a request at a sample rate.
+section_plan plan_for(const filter_request& request, double rate);
+
+} // namespace ns_filter_engine
