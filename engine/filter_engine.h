@@ -11,6 +11,7 @@
 #include "exact_filter.h"
 #include "precise_filter.h"
 #include "section_plan.h"
+#include "soundness.h"
 
 #include <memory>
 #include <string>
