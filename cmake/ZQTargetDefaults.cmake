@@ -28,9 +28,11 @@ endfunction()
 
 # One of the project's static libraries: every .cpp of the calling folder, built position
 # independent so the component module can carry it whole, installed with the folder's public
-# headers (the extensionless chief header and every .h beside it; detail/ stays private).
+# headers (the extensionless chief header, if the folder has one, and every .h beside it;
+# subfolders such as detail/ stay private and add their sources with target_sources).
 # Creates zq_<name>, exported as ZQAudio::<name>, file libzq<name>.a.
-function(zq_add_folder_library name chief_header)
+function(zq_add_folder_library name)
+    set(chief_header ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
     add_library(zq_${name} STATIC ${sources})
     add_library(ZQAudio::${name} ALIAS zq_${name})
@@ -43,4 +45,18 @@ function(zq_add_folder_library name chief_header)
     zq_install_headers(${chief_header} ${headers})
     install(TARGETS zq_${name} EXPORT ZQAudioTargets
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+endfunction()
+
+# The vector paths of `target`: on x86-64 the AVX translation units listed are compiled for
+# AVX (the others stay SSE2, and the AVX code runs only after a run-time check); NEON needs
+# nothing, as every 64-bit ARM processor has it. ZQ_FORCE_SCALAR builds the scalar reference
+# paths alone. See primitives/simd/paths.h.
+function(zq_simd_sources target)
+    if(ZQ_FORCE_SCALAR)
+        target_compile_definitions(${target} PRIVATE ZQ_FORCE_SCALAR)
+    elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+        set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target}
+                                    PROPERTIES COMPILE_OPTIONS -mavx)
+        target_compile_definitions(${target} PRIVATE ZQ_SIMD_WITH_AVX)
+    endif()
 endfunction()

@@ -1,7 +1,7 @@
 #include <primitives/fft.h>
 
-#include <primitives/fft_kernels.h>
-#include <primitives/fft_paths.h>
+#include <primitives/fft/kernels.h>
+#include <primitives/fft/paths.h>
 
 #include <cmath>
 
@@ -37,32 +37,24 @@ void store_root(std::size_t j, std::size_t size, float* re, float* im) {
     *im = static_cast<float>(-std::sin(angle));
 }
 
-#if defined(ZQ_FFT_HAS_AVX)
-// Checks the operating system's support (saved ymm registers) as well as the processor's.
-bool processor_has_avx() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-}
-#endif
-
 forward_function path_function(fft_path path) {
     switch (path) {
     case fft_path::scalar:
         return fft_paths::forward_scalar;
     case fft_path::sse2:
-#if defined(ZQ_FFT_HAS_SSE2)
+#if defined(ZQ_SIMD_HAS_SSE2)
         return fft_paths::forward_sse2;
 #else
         return nullptr;
 #endif
     case fft_path::avx:
-#if defined(ZQ_FFT_HAS_AVX)
-        return processor_has_avx() ? fft_paths::forward_avx : nullptr;
+#if defined(ZQ_SIMD_HAS_AVX)
+        return simd::processor_has_avx() ? fft_paths::forward_avx : nullptr;
 #else
         return nullptr;
 #endif
     case fft_path::neon:
-#if defined(ZQ_FFT_HAS_NEON)
+#if defined(ZQ_SIMD_HAS_NEON)
         return fft_paths::forward_neon;
 #else
         return nullptr;

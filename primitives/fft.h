@@ -9,7 +9,7 @@
 // work buffer and data.
 //
 // The transforms run on the fastest code path the processor supports (AVX or SSE2 on x86-64,
-// NEON on 64-bit ARM, scalar elsewhere or when built with ZQ_FFT_FORCE_SCALAR). Every path
+// NEON on 64-bit ARM, scalar elsewhere or when built with ZQ_FORCE_SCALAR). Every path
 // performs the same float operations in the same order, so on finite data all paths give
 // identical results.
 #pragma once

@@ -1,4 +1,4 @@
-// The FFT algorithm, written once over a vector vocabulary (fft_simd_*.h): a radix-4 Stockham
+// The FFT algorithm, written once over a vector vocabulary (simd/*.h): a radix-4 Stockham
 // auto-sort transform on split arrays, finished by a radix-4 or radix-8 pass without twiddles.
 //
 // Stage of length n (m = n/4 butterflies, stride s = N/n): for p < m, q < s

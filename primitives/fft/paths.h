@@ -1,19 +1,7 @@
 // The FFT's code paths, one translation unit each, behind the dispatch in fft.cpp.
 #pragma once
 
-// Which vector paths this build contains. ZQ_FFT_FORCE_SCALAR leaves only the scalar one;
-// ZQ_FFT_WITH_AVX comes from the build, which compiles fft_avx.cpp for AVX on x86-64.
-#if !defined(ZQ_FFT_FORCE_SCALAR)
-#if defined(__SSE2__)
-#define ZQ_FFT_HAS_SSE2 1
-#endif
-#if defined(ZQ_FFT_WITH_AVX)
-#define ZQ_FFT_HAS_AVX 1
-#endif
-#if defined(__ARM_NEON) || defined(__ARM_NEON__)
-#define ZQ_FFT_HAS_NEON 1
-#endif
-#endif
+#include <primitives/simd/paths.h>
 
 namespace ns_primitives::fft_paths {
 

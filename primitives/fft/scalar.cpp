@@ -1,6 +1,6 @@
-#include <primitives/fft_kernels.h>
-#include <primitives/fft_paths.h>
-#include <primitives/fft_simd_scalar.h>
+#include <primitives/fft/kernels.h>
+#include <primitives/fft/paths.h>
+#include <primitives/simd/scalar.h>
 
 namespace ns_primitives::fft_paths {
 
@@ -15,7 +15,7 @@ void forward_scalar(int order, const float* twiddles, float* re, float* im, floa
         im[1] = im0 - im[1];
         return;
     }
-    fft_kernels::forward<fft_scalar::lane, fft_scalar::lane>(order, twiddles, re, im, work);
+    fft_kernels::forward<simd_scalar::lane, simd_scalar::lane>(order, twiddles, re, im, work);
 }
 
 } // namespace ns_primitives::fft_paths

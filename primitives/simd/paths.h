@@ -1,0 +1,30 @@
+// Which vector paths this build contains, for every user of the vocabularies in this folder
+// (the FFT and the filter lanes). ZQ_FORCE_SCALAR leaves only the scalar ones; ZQ_SIMD_WITH_AVX
+// comes from the build, which compiles each library's AVX translation unit for AVX on x86-64
+// (zq_simd_sources in cmake/ZQTargetDefaults.cmake).
+#pragma once
+
+#if !defined(ZQ_FORCE_SCALAR)
+#if defined(__SSE2__)
+#define ZQ_SIMD_HAS_SSE2 1
+#endif
+#if defined(ZQ_SIMD_WITH_AVX)
+#define ZQ_SIMD_HAS_AVX 1
+#endif
+#if defined(__ARM_NEON) || defined(__ARM_NEON__)
+#define ZQ_SIMD_HAS_NEON 1
+#endif
+#endif
+
+namespace ns_primitives::simd {
+
+#if defined(ZQ_SIMD_HAS_AVX)
+// Checks the operating system's support (saved ymm registers) as well as the processor's.
+// Only for code compiled without AVX: it decides whether the AVX translation unit may run.
+inline bool processor_has_avx() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+}
+#endif
+
+} // namespace ns_primitives::simd

@@ -1,0 +1,74 @@
+// SSE2 vocabulary: four float lanes. SSE2 is part of every x86-64 processor, so this header
+// needs no run-time check; it is empty elsewhere. Every operation is the IEEE single-precision
+// operation of each lane, exactly what scalar code computes on that lane.
+#pragma once
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+namespace ns_primitives::simd_sse2 {
+
+struct vec4 {
+    static constexpr int lanes = 4;
+    __m128 v;
+
+    static vec4 load(const float* p) { return {_mm_loadu_ps(p)}; }
+    static vec4 splat(float x) { return {_mm_set1_ps(x)}; }
+    // The first `count` (1..4) floats at p, the other lanes zero; reads nothing beyond them.
+    static vec4 load_first(const float* p, int count) {
+        switch (count) {
+        case 1:
+            return {_mm_load_ss(p)};
+        case 2:
+            return {_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(p))};
+        case 3:
+            return {_mm_movelh_ps(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(p)),
+                                  _mm_load_ss(p + 2))};
+        default:
+            return load(p);
+        }
+    }
+};
+
+inline vec4 operator+(vec4 a, vec4 b) {
+    return {_mm_add_ps(a.v, b.v)};
+}
+inline vec4 operator-(vec4 a, vec4 b) {
+    return {_mm_sub_ps(a.v, b.v)};
+}
+inline vec4 operator*(vec4 a, vec4 b) {
+    return {_mm_mul_ps(a.v, b.v)};
+}
+inline void store(float* p, vec4 a) {
+    _mm_storeu_ps(p, a.v);
+}
+// The first `count` (1..4) lanes to p; writes nothing beyond them.
+inline void store_first(float* p, vec4 a, int count) {
+    switch (count) {
+    case 1:
+        _mm_store_ss(p, a.v);
+        return;
+    case 2:
+        _mm_storel_pi(reinterpret_cast<__m64*>(p), a.v);
+        return;
+    case 3:
+        _mm_storel_pi(reinterpret_cast<__m64*>(p), a.v);
+        _mm_store_ss(p + 2, _mm_movehl_ps(a.v, a.v));
+        return;
+    default:
+        store(p, a);
+    }
+}
+
+// out[4i + k] = lane i of vector k: a 4 x 4 transpose.
+inline void interleave4(vec4 v0, vec4 v1, vec4 v2, vec4 v3, float* out) {
+    _MM_TRANSPOSE4_PS(v0.v, v1.v, v2.v, v3.v);
+    _mm_storeu_ps(out, v0.v);
+    _mm_storeu_ps(out + 4, v1.v);
+    _mm_storeu_ps(out + 8, v2.v);
+    _mm_storeu_ps(out + 12, v3.v);
+}
+
+} // namespace ns_primitives::simd_sse2
+
+#endif
