@@ -1,13 +1,16 @@
 // Recursive filtering cost per sample, next to the bound its recurrence sets: between one output
 // and the next lie one multiply and four dependent subtractions (order 4), whatever the
-// numerator costs. Also a stream that falls silent, whose decay ends in a denormal limit cycle.
+// numerator costs. Also a stream that falls silent, whose decay ends in a denormal limit cycle,
+// and the channel lanes (arma_lanes.h) per channel-sample, at 2 and 8 channels.
 #include "bench_goals.h"
 #include "bench_signal.h"
 
+#include <dsp/arma_lanes.h>
 #include <dsp/libdspaudio>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -40,28 +43,32 @@ public:
     float* cascade(const float* in) {
         return dsp_->arma_filter_2stage(in, k_block, a1, b1, a2, b2, k_order, 0);
     }
+    // The cascade on k_block interleaved frames, in place.
+    void cascade_lanes(float* frames, int channels) {
+        ns_audio_dsp::arma_filter_lanes(*dsp_, {true, k_order, a1, b1, a2, b2}, frames, k_block,
+                                        channels);
+    }
 
 private:
     libdspaudio* dsp_;
     float a1[k_order + 1], b1[k_order + 1], a2[k_order + 1], b2[k_order + 1];
 };
 
-std::vector<float> noise_block() {
-    return bench_noise(k_block);
-}
-
-void count_samples(benchmark::State& state) {
-    state.counters["time_per_sample"] = benchmark::Counter(
-        k_block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+void count_samples(benchmark::State& state, int channels = 1) {
+    state.counters["time_per_sample"] =
+        benchmark::Counter(k_block * channels, benchmark::Counter::kIsIterationInvariantRate |
+                                                   benchmark::Counter::kInvert);
 }
 
 template <typename Call>
-void run_stream(benchmark::State& state, stream kind, Call call) {
-    std::vector<float> x = kind == stream::noise ? noise_block() : std::vector<float>(k_block);
+void run_stream(benchmark::State& state, stream kind, Call call, int channels = 1) {
+    const std::size_t samples = std::size_t{k_block} * static_cast<std::size_t>(channels);
+    std::vector<float> x =
+        kind == stream::noise ? bench_noise(samples) : std::vector<float>(samples);
     if (kind == stream::silence) {
-        // An impulse, then enough silence for the tail to decay into denormals.
-        std::vector<float> impulse(k_block);
-        impulse[0] = 1.0f;
+        // An impulse on every channel, then enough silence for the tail to decay into denormals.
+        std::vector<float> impulse(samples);
+        std::fill_n(impulse.begin(), channels, 1.0f);
         call(impulse.data());
         for (int block = 0; block < 64; ++block)
             call(x.data());
@@ -69,7 +76,7 @@ void run_stream(benchmark::State& state, stream kind, Call call) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(call(x.data()));
     }
-    count_samples(state);
+    count_samples(state, channels);
 }
 
 void arma_filter_order4(benchmark::State& state, stream kind) {
@@ -82,9 +89,22 @@ void arma_filter_2stage_order4(benchmark::State& state, stream kind) {
     run_stream(state, kind, [&](const float* in) { return setup.cascade(in); });
 }
 
+// The block is copied in first, as arma_filter copies its input into its work buffer.
+void arma_filter_lanes_2stage_order4(benchmark::State& state, stream kind) {
+    const int channels = static_cast<int>(state.range(0));
+    filter_setup setup;
+    std::vector<float> frames(std::size_t{k_block} * static_cast<std::size_t>(channels));
+    const auto call = [&](const float* in) {
+        std::copy_n(in, frames.size(), frames.data());
+        setup.cascade_lanes(frames.data(), channels);
+        return frames.data();
+    };
+    run_stream(state, kind, call, channels);
+}
+
 // One multiply and four dependent subtractions per sample, the latency chain of order 4.
 void dependent_chain_bound(benchmark::State& state) {
-    const std::vector<float> x = noise_block();
+    const std::vector<float> x = bench_noise(k_block);
     std::vector<float> y(k_block);
     float a1 = -0.5f, c2 = 0.25f, c3 = -0.125f, c4 = 0.0625f;
     benchmark::DoNotOptimize(a1);
@@ -110,6 +130,14 @@ BENCHMARK_CAPTURE(arma_filter_order4, noise, stream::noise);
 BENCHMARK_CAPTURE(arma_filter_order4, silence, stream::silence);
 BENCHMARK_CAPTURE(arma_filter_2stage_order4, noise, stream::noise);
 BENCHMARK_CAPTURE(arma_filter_2stage_order4, silence, stream::silence);
+BENCHMARK_CAPTURE(arma_filter_lanes_2stage_order4, noise, stream::noise)
+    ->ArgName("channels")
+    ->Arg(2)
+    ->Arg(8);
+BENCHMARK_CAPTURE(arma_filter_lanes_2stage_order4, silence, stream::silence)
+    ->ArgName("channels")
+    ->Arg(2)
+    ->Arg(8);
 
 int main(int argc, char** argv) {
     return run_benchmarks_with_goals(
@@ -117,5 +145,17 @@ int main(int argc, char** argv) {
         {{"arma_filter_order4/noise", "dependent_chain_bound", 0.0,
           "arma_filter, order 4, against its recurrence bound"},
          {"arma_filter_2stage_order4/noise", "dependent_chain_bound", 1.2,
-          "arma_filter_2stage, order 4, against its recurrence bound"}});
+          "arma_filter_2stage, order 4, against its recurrence bound"},
+         {"arma_filter_lanes_2stage_order4/noise/channels:2", "arma_filter_2stage_order4/noise",
+          0.0, "lanes, 2 channels, per channel-sample, against arma_filter_2stage"},
+         {"arma_filter_lanes_2stage_order4/noise/channels:8", "arma_filter_2stage_order4/noise",
+          0.0, "lanes, 8 channels, per channel-sample, against arma_filter_2stage"},
+         {"arma_filter_2stage_order4/silence", "arma_filter_2stage_order4/noise", 0.0,
+          "arma_filter_2stage, subnormal decay against noise"},
+         {"arma_filter_lanes_2stage_order4/silence/channels:2",
+          "arma_filter_lanes_2stage_order4/noise/channels:2", 0.0,
+          "lanes, 2 channels, subnormal decay against noise"},
+         {"arma_filter_lanes_2stage_order4/silence/channels:8",
+          "arma_filter_lanes_2stage_order4/noise/channels:8", 0.0,
+          "lanes, 8 channels, subnormal decay against noise"}});
 }

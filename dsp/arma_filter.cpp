@@ -10,40 +10,35 @@ namespace ns_audio_dsp {
 
 namespace {
 
+using detail::buffer_view;
 using detail::delay_line;
 using detail::direct_form;
+using detail::line_before;
 using detail::run_single;
 using detail::section_coefficients;
 
 constexpr int k_single_max_order = detail::k_direct_form_max_order;
-constexpr int k_cascade_max_order = 4;
+constexpr int k_cascade_max_order = detail::k_cascade_max_order;
 
-// Both recurrences advance side by side: each step runs the first section on sample j and the
-// second on sample j - 1, whose input is already in the work buffer, so the two independent
-// chains interleave and the latency of one hides behind the other. Every sample still sees
-// exactly its own arithmetic.
+// Both recurrences advance side by side, the second section a little behind the first (see
+// run_skewed), so the two independent chains interleave and the latency of one hides behind
+// the other. Every sample still sees exactly its own arithmetic.
 template <int N>
 void run_cascade(const float* a1, const float* b1, const float* a2, const float* b2, const float* x,
                  float* m, float* y, int count) {
-    if (count <= 0) return;
     const section_coefficients<N> first(a1, b1), second(a2, b2);
-    delay_line<N> m_line(m), y_line(y);
+    delay_line<N> m_line = line_before<N>(m), y_line = line_before<N>(y);
     const auto first_section = [&](int j) {
-        const float middle = direct_form(first, x + j, m_line);
+        const float middle = direct_form(first, buffer_view{x + j}, m_line);
         m[j] = middle;
         m_line.push(middle);
     };
     const auto second_section = [&](int j) {
-        const float output = direct_form(second, m + j, y_line);
+        const float output = direct_form(second, buffer_view{m + j}, y_line);
         y[j] = output;
         y_line.push(output);
     };
-    first_section(0);
-    for (int j = 1; j < count; ++j) {
-        first_section(j);
-        second_section(j - 1);
-    }
-    second_section(count - 1);
+    detail::run_skewed(count, first_section, second_section);
 }
 
 void replace_buffer(float*& buffer, std::size_t size) {

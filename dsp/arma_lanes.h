@@ -1,0 +1,48 @@
+// Channels side by side: the recursions of arma_filter and arma_filter_2stage for the channels
+// of an interleaved block, run at once, one channel per vector lane. Each lane performs
+// exactly the operations of the channel-by-channel routines in the same order, so the outputs
+// and every carried history (filter_state) are bit for bit theirs; the block is filtered in
+// place, without the de-interleave and interleave around a per-channel filter.
+//
+// The channel-by-channel routines stay the reference ("literal") path, chosen at run time
+// with the environment variable ZQ_FILTER_LANES:
+//   unset or "1"                 the fastest lane path the processor runs
+//   "0"                          literal: callers filter channel by channel
+//   "scalar", "sse2", "avx", "neon"  that lane path, when the build and processor have it
+#pragma once
+
+#include <dsp/export.h>
+#include <dsp/libdspaudio>
+
+namespace ns_audio_dsp {
+
+// The filter as arma_filter (two_stage false: a1, b1) or arma_filter_2stage (a1, b1, a2, b2)
+// takes it: orders 1..8 for one section, 1..4 for two.
+struct arma_sections {
+    bool two_stage;
+    int order;
+    float* a1;
+    float* b1;
+    float* a2;
+    float* b2;
+};
+
+// `scalar` is the portable emulation of the vector lanes, there on every processor.
+enum class lane_path { literal, scalar, sse2, avx, neon };
+
+// Whether this build contains `path` and the processor can run it (literal always can).
+ZQ_DSP_API bool lane_path_supported(lane_path path);
+// The path ZQ_FILTER_LANES chooses, read once, at the first call.
+ZQ_DSP_API lane_path lane_path_chosen();
+ZQ_DSP_API const char* lane_path_name(lane_path path);
+
+// Filters `frames` interleaved frames of `channels` channels in place (channel c of frame f
+// at samples[f * channels + c]), channel c continuing filter_state[c] of `dsp`: the samples
+// and histories that arma_filter / arma_filter_2stage would leave, channel by channel. Uses
+// none of dsp's work buffers and allocates nothing. Returns false, touching nothing, for the
+// literal path or one not supported, channels outside 1..10 or an order the routines refuse:
+// the caller then filters channel by channel.
+ZQ_DSP_API bool arma_filter_lanes(libdspaudio& dsp, const arma_sections& sections, float* samples,
+                                  int frames, int channels, lane_path path = lane_path_chosen());
+
+} // namespace ns_audio_dsp

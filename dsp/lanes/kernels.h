@@ -1,0 +1,211 @@
+// The channel lanes, written once over a vector vocabulary (primitives/simd): the direct-form
+// recursions of detail/direct_form.h with every operand a vector that holds one channel per
+// lane. A vector's worth of channels is filtered in one pass over the block, the passes one
+// after another.
+//
+// Each signal of a recursion (its input, the first section's output in a cascade, its output)
+// is staged one row per step, lane-major: N rows of history, then the rows of the current
+// chunk, as the work buffers hold it for arma_filter. The newest output is also kept in a
+// register, being the one the next step waits for; the older values are read back from the
+// rows, which leaves the registers to the coefficients.
+//
+// Everything here is a template over the vocabulary, and each path's translation unit
+// instantiates it with its own vector types, so no code compiled for one instruction set can
+// be shared with another by the linker. For the same reason it uses no library templates.
+#pragma once
+
+#include "../detail/direct_form.h"
+#include "paths.h"
+
+#include <cstddef>
+
+namespace ns_audio_dsp::lanes {
+
+using history = libdspaudio::channel_history;
+using history_array = float (history::*)[libdspaudio::k_history_length];
+
+// Steps staged at once.
+constexpr int k_chunk = 64;
+
+// One pass: `lanes` channels from the block's channel `first` on, one per lane.
+struct lane_pass {
+    const arma_sections& sections;
+    history* histories; // of the pass's first channel
+    float* samples;     // the pass's first channel in frame 0
+    int frames;
+    int stride; // the block's channel count
+    int lanes;
+};
+
+template <int N, class V>
+struct signal_rows {
+    // The row of the chunk's step j; j < 0 reaches into the history rows.
+    float* at(int j) { return rows + (N + j) * V::lanes; }
+    const float* at(int j) const { return rows + (N + j) * V::lanes; }
+
+    // History entry k (oldest first) is row k; lanes without a channel hold zeros.
+    void load_history(const lane_pass& p, history_array array) {
+        for (int k = 0; k < N; ++k)
+            for (int c = 0; c < V::lanes; ++c)
+                rows[k * V::lanes + c] = c < p.lanes ? (p.histories[c].*array)[k] : 0.0f;
+    }
+    void store_history(const lane_pass& p, history_array array) const {
+        for (int k = 0; k < N; ++k)
+            for (int c = 0; c < p.lanes; ++c)
+                (p.histories[c].*array)[k] = rows[k * V::lanes + c];
+    }
+    // After a chunk of `count` steps its last N rows become the history rows.
+    void keep_last(int count) {
+        for (int i = 0; i < N * V::lanes; ++i)
+            rows[i] = rows[count * V::lanes + i];
+    }
+    // Steps 0 .. count - 1 from the frames of the pass's chunk.
+    void read_frames(const lane_pass& p, const float* frames, int count) {
+        for (int j = 0; j < count; ++j)
+            store(at(j),
+                  V::load_first(frames + static_cast<std::ptrdiff_t>(j) * p.stride, p.lanes));
+    }
+
+    float rows[(N + k_chunk) * V::lanes];
+};
+
+// The rows seen from the current step: [k] is the row k steps back ([0] the current one).
+template <class V>
+struct rows_back {
+    const float* now;
+    V operator[](int k) const { return V::load(now - k * V::lanes); }
+};
+
+// The same for a recursion's outputs, whose newest is at hand: [1] is `newest`.
+template <class V>
+struct outputs_back {
+    const float* now;
+    const V& newest;
+    V operator[](int k) const { return k == 1 ? newest : V::load(now - k * V::lanes); }
+};
+
+// One section's recursion over its rows: the output of step j from the inputs up to row j and
+// the outputs before it, stored in row j. The newest output is the caller's local, so that it
+// stays in a register.
+template <int N, class V>
+struct recursion {
+    recursion(const float* a, const float* b, const lane_pass& p, history_array output_history)
+        : coefficients(a, b) {
+        output.load_history(p, output_history);
+    }
+    V newest_history() const { return V::load(output.at(-1)); }
+    void step(const signal_rows<N, V>& input, int j, V& newest) {
+        newest = detail::direct_form(coefficients, rows_back<V>{input.at(j)},
+                                     outputs_back<V>{output.at(j), newest});
+        store(output.at(j), newest);
+    }
+
+    const detail::section_coefficients<N, V> coefficients;
+    signal_rows<N, V> output;
+};
+
+template <class V>
+float* chunk_frames(const lane_pass& p, int start) {
+    return p.samples + static_cast<std::ptrdiff_t>(start) * p.stride;
+}
+
+// The kernels are flattened: every step is inlined whatever the compiler's size limits, so
+// the vectors stay in registers rather than travelling through memory between calls.
+template <int N, class V>
+__attribute__((flatten)) void run_single(const lane_pass& p) {
+    signal_rows<N, V> x;
+    x.load_history(p, &history::x_history);
+    recursion<N, V> section(p.sections.a1, p.sections.b1, p, &history::y_history);
+    V y = section.newest_history();
+    for (int start = 0; start < p.frames; start += k_chunk) {
+        const int count = p.frames - start < k_chunk ? p.frames - start : k_chunk;
+        float* frames = chunk_frames<V>(p, start);
+        x.read_frames(p, frames, count);
+        for (int j = 0; j < count; ++j) {
+            section.step(x, j, y);
+            store_first(frames + static_cast<std::ptrdiff_t>(j) * p.stride, y, p.lanes);
+        }
+        x.keep_last(count);
+        section.output.keep_last(count);
+    }
+    x.store_history(p, &history::x_history);
+    section.output.store_history(p, &history::y_history);
+}
+
+template <int N, class V>
+__attribute__((flatten)) void run_cascade(const lane_pass& p) {
+    signal_rows<N, V> x;
+    x.load_history(p, &history::x_history);
+    recursion<N, V> first(p.sections.a1, p.sections.b1, p, &history::m_history);
+    recursion<N, V> second(p.sections.a2, p.sections.b2, p, &history::y_history);
+    V m = first.newest_history(), y = second.newest_history();
+    for (int start = 0; start < p.frames; start += k_chunk) {
+        const int count = p.frames - start < k_chunk ? p.frames - start : k_chunk;
+        float* frames = chunk_frames<V>(p, start);
+        x.read_frames(p, frames, count);
+        const auto second_step = [&](int j) {
+            second.step(first.output, j, y);
+            store_first(frames + static_cast<std::ptrdiff_t>(j) * p.stride, y, p.lanes);
+        };
+        detail::run_skewed(
+            count, [&](int j) { first.step(x, j, m); }, second_step);
+        x.keep_last(count);
+        first.output.keep_last(count);
+        second.output.keep_last(count);
+    }
+    x.store_history(p, &history::x_history);
+    first.output.store_history(p, &history::m_history);
+    second.output.store_history(p, &history::y_history);
+}
+
+// Dispatched by switch for the reason given in arma_filter.cpp.
+template <class V>
+void run_pass(const lane_pass& p) {
+    if (p.sections.two_stage) {
+        switch (p.sections.order) {
+        case 1:
+            return run_cascade<1, V>(p);
+        case 2:
+            return run_cascade<2, V>(p);
+        case 3:
+            return run_cascade<3, V>(p);
+        default:
+            return run_cascade<4, V>(p);
+        }
+    }
+    switch (p.sections.order) {
+    case 1:
+        return run_single<1, V>(p);
+    case 2:
+        return run_single<2, V>(p);
+    case 3:
+        return run_single<3, V>(p);
+    case 4:
+        return run_single<4, V>(p);
+    case 5:
+        return run_single<5, V>(p);
+    case 6:
+        return run_single<6, V>(p);
+    case 7:
+        return run_single<7, V>(p);
+    default:
+        return run_single<8, V>(p);
+    }
+}
+
+// Passes of `Wide` vectors while more channels remain than `Narrow` holds, then one of
+// `Narrow` for the rest.
+template <class Wide, class Narrow>
+void filter_passes(const request& r) {
+    int first = 0;
+    for (; r.channels - first > Narrow::lanes; first += Wide::lanes) {
+        const int lanes = r.channels - first < Wide::lanes ? r.channels - first : Wide::lanes;
+        run_pass<Wide>(
+            {r.sections, r.histories + first, r.samples + first, r.frames, r.channels, lanes});
+    }
+    if (first < r.channels)
+        run_pass<Narrow>({r.sections, r.histories + first, r.samples + first, r.frames, r.channels,
+                          r.channels - first});
+}
+
+} // namespace ns_audio_dsp::lanes
