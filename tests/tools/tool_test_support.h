@@ -2,6 +2,8 @@
 // computed with the libraries directly.
 #pragma once
 
+#include "../support/reference.h"
+
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -51,7 +53,6 @@ public:
 // with the library's designs and recursive filters directly. No cut-off gives the input as is.
 std::vector<float> filter_with_library(const sound& input, float high_hz, float low_khz);
 
-testing::AssertionResult same_bits(const std::vector<float>& got,
-                                   const std::vector<float>& expected);
+using zq_test::same_bits;
 
 } // namespace zq_tool_test
