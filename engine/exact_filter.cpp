@@ -43,7 +43,8 @@ void exact_filter::dsp_release::operator()(libdspaudio* dsp) const {
 }
 
 exact_filter::exact_filter(const section_plan& plan, int channels)
-    : plan_(plan), channels_(channels) {
+    : plan_(plan), channels_(channels),
+      lanes_(channels > 1 && ns_audio_dsp::lane_path_chosen() != ns_audio_dsp::lane_path::literal) {
     if (channels < 1 || channels > libdspaudio::k_history_channels)
         throw std::invalid_argument("the exact filter carries 1 to 10 channels, not " +
                                     std::to_string(channels));
@@ -52,15 +53,40 @@ exact_filter::exact_filter(const section_plan& plan, int channels)
     dsp_.reset(new libdspaudio());
     if (!dsp_->filter_init(k_work_buffer)) throw std::bad_alloc();
     design_exact(*dsp_, plan_, a1_, b1_, a2_, b2_);
+    if (lanes_) interleaved_.resize(static_cast<std::size_t>(channels) * k_block);
 }
 
 exact_filter::~exact_filter() = default;
+
+void exact_filter::filter_lanes(float* frames, int count) {
+    ns_audio_dsp::arma_filter_lanes(*dsp_, sections(), frames, count, channels_);
+}
+
+bool exact_filter::process_interleaved(float* samples, long frames) {
+    if (!lanes_) return false;
+    if (plan_.bypass) return true;
+    for (long done = 0; done < frames; done += k_block)
+        filter_lanes(samples + done * channels_,
+                     static_cast<int>(std::min<long>(k_block, frames - done)));
+    return true;
+}
 
 void exact_filter::process_planar(float* const* channel_data, long frames) {
     if (plan_.bypass) return;
     const exact_sections s = sections();
     for (long done = 0; done < frames; done += k_block) {
         const int n = static_cast<int>(std::min<long>(k_block, frames - done));
+        if (lanes_) {
+            // Interleaved for the lanes and back: two cheap copies against the recursions.
+            for (int c = 0; c < channels_; ++c)
+                for (int f = 0; f < n; ++f)
+                    interleaved_[f * channels_ + c] = channel_data[c][done + f];
+            filter_lanes(interleaved_.data(), n);
+            for (int c = 0; c < channels_; ++c)
+                for (int f = 0; f < n; ++f)
+                    channel_data[c][done + f] = interleaved_[f * channels_ + c];
+            continue;
+        }
         for (int c = 0; c < channels_; ++c) {
             float* samples = channel_data[c] + done;
             std::copy_n(filter_exact_channel(*dsp_, s, samples, n, c), n, samples);

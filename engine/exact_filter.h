@@ -7,9 +7,11 @@
 
 #include "section_plan.h"
 
+#include <dsp/arma_lanes.h>
 #include <dsp/libdspaudio>
 
 #include <memory>
+#include <vector>
 
 namespace ns_filter_engine {
 
@@ -19,14 +21,7 @@ constexpr int k_first_section_length = 9;
 constexpr int k_second_section_length = 5;
 
 // Coefficients as the component lays them out; the arrays are borrowed.
-struct exact_sections {
-    bool two_stage;
-    int order;
-    float* a1;
-    float* b1;
-    float* a2;
-    float* b2;
-};
+using exact_sections = ns_audio_dsp::arma_sections;
 
 // Writes the coefficients of plan's sections (only the arrays and entries the component
 // writes; nothing for an impossible mode). `dsp` only provides the design routines.
@@ -52,6 +47,11 @@ public:
 
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
+    // Filters `frames` interleaved frames in place with the channels side by side in vector
+    // lanes (dsp/arma_lanes.h): bit for bit what process_planar gives. Returns false, touching
+    // nothing, for one channel or when ZQ_FILTER_LANES chose the literal path: the caller then
+    // de-interleaves and filters channel by channel.
+    bool process_interleaved(float* samples, long frames);
     void reset();
 
     const section_plan& plan() const noexcept { return plan_; }
@@ -64,8 +64,12 @@ private:
         void operator()(ns_audio_dsp::libdspaudio* dsp) const;
     };
 
+    void filter_lanes(float* frames, int count);
+
     section_plan plan_;
     int channels_;
+    bool lanes_;                     // several channels, and the lanes chosen
+    std::vector<float> interleaved_; // one block of planar input, for the lanes
     std::unique_ptr<ns_audio_dsp::libdspaudio, dsp_release> dsp_;
     float a1_[k_first_section_length] = {};
     float b1_[k_first_section_length] = {};

@@ -98,6 +98,7 @@ void filter_engine::process_planar(float* const* channel_data, long frames) {
 }
 
 void filter_engine::process_interleaved(float* samples, long frames) {
+    if (exact_ && exact_->process_interleaved(samples, frames)) return;
     if (channels_ == 1) {
         process_planar(&samples, frames);
         return;

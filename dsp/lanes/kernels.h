@@ -110,9 +110,11 @@ float* chunk_frames(const lane_pass& p, int start) {
 }
 
 // The kernels are flattened: every step is inlined whatever the compiler's size limits, so
-// the vectors stay in registers rather than travelling through memory between calls.
+// the vectors stay in registers rather than travelling through memory between calls. They
+// take the pass by value, so that its fields stay in registers too while the stores to the
+// block, which may alias anything, go on.
 template <int N, class V>
-__attribute__((flatten)) void run_single(const lane_pass& p) {
+__attribute__((flatten)) void run_single(const lane_pass p) {
     signal_rows<N, V> x;
     x.load_history(p, &history::x_history);
     recursion<N, V> section(p.sections.a1, p.sections.b1, p, &history::y_history);
@@ -133,7 +135,7 @@ __attribute__((flatten)) void run_single(const lane_pass& p) {
 }
 
 template <int N, class V>
-__attribute__((flatten)) void run_cascade(const lane_pass& p) {
+__attribute__((flatten)) void run_cascade(const lane_pass p) {
     signal_rows<N, V> x;
     x.load_history(p, &history::x_history);
     recursion<N, V> first(p.sections.a1, p.sections.b1, p, &history::m_history);

@@ -50,10 +50,6 @@ void filter_literally(libdspaudio& dsp, const arma_sections& s, std::vector<floa
     }
 }
 
-bool same_bits(const void* a, const void* b, std::size_t bytes) {
-    return std::memcmp(a, b, bytes) == 0;
-}
-
 // Blocks one after another on the same objects: odd lengths, an empty one, one shorter than
 // the order, then silence long enough for every recursion to decay into subnormals.
 TEST(arma_lanes, every_path_matches_the_literal_routines_bit_for_bit) {
@@ -77,11 +73,10 @@ TEST(arma_lanes, every_path_matches_the_literal_routines_bit_for_bit) {
                         filter_literally(literal, design.sections, expected, channels);
                         ASSERT_TRUE(ns_audio_dsp::arma_filter_lanes(
                             lanes, design.sections, block.data(), frames, channels, path));
-                        ASSERT_TRUE(
-                            same_bits(block.data(), expected.data(), block.size() * sizeof(float)))
-                            << frames << " frames";
-                        ASSERT_TRUE(same_bits(lanes.filter_state, literal.filter_state,
-                                              sizeof literal.filter_state))
+                        ASSERT_TRUE(zq_test::same_bits(block, expected)) << frames << " frames";
+                        ASSERT_EQ(std::memcmp(lanes.filter_state, literal.filter_state,
+                                              sizeof literal.filter_state),
+                                  0)
                             << "histories after " << frames << " frames";
                     }
                 }

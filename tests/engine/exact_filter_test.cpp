@@ -62,6 +62,22 @@ std::vector<float> filtered_by_library(const mode_row& row, std::vector<float> s
     return samples;
 }
 
+// Interleaved frames through process_planar, one array per channel.
+void process_as_planar(filter_engine& engine, float* interleaved, long frames) {
+    const int channels = engine.channels();
+    std::vector<std::vector<float>> runs(channels, std::vector<float>(frames));
+    std::vector<float*> channel_data;
+    for (int c = 0; c < channels; ++c) {
+        for (long f = 0; f < frames; ++f)
+            runs[c][f] = interleaved[f * channels + c];
+        channel_data.push_back(runs[c].data());
+    }
+    engine.process_planar(channel_data.data(), frames);
+    for (int c = 0; c < channels; ++c)
+        for (long f = 0; f < frames; ++f)
+            interleaved[f * channels + c] = runs[c][f];
+}
+
 TEST(exact_filter, engine_filters_each_mode_as_the_library_does) {
     // At 48 kHz: a high-pass alone splits below 720 Hz, a band's high-pass below 480 Hz, and a
     // band whose both edges lie below 240 Hz runs as its low-pass.
@@ -76,13 +92,18 @@ TEST(exact_filter, engine_filters_each_mode_as_the_library_does) {
     };
     const long splits[] = {1, 7, 1000, 1500, 2492}; // adds up to k_frames
     for (const mode_row& row : rows)
-        for (const int channels : {1, 2}) {
+        for (const int channels : {1, 2, 3}) {
             const std::vector<float> input = zq_test::random_floats(k_frames * channels, 9u);
             filter_engine engine(k_rate, channels, {row.request});
             std::vector<float> output = input;
             float* block = output.data();
+            bool planar = false; // the blocks alternate between the two entry points
             for (const long frames : splits) {
-                engine.process_interleaved(block, frames);
+                if (planar)
+                    process_as_planar(engine, block, frames);
+                else
+                    engine.process_interleaved(block, frames);
+                planar = !planar;
                 block += frames * channels;
             }
             EXPECT_TRUE(zq_test::same_bits(output, filtered_by_library(row, input, channels)))

@@ -15,7 +15,10 @@
 //
 // process() takes at most one frame per call and filters it in place. Outside bypass it
 // returns false when no frame waits, and also while no stream is configured (then it takes
-// no frame). Frames of several channels cost one pair of scratch allocations per call.
+// no frame). Frames of several channels are filtered with the channels side by side in vector
+// lanes, straight in the payload (dsp/arma_lanes.h); with ZQ_FILTER_LANES=0 they are filtered
+// channel by channel through one pair of scratch allocations per call. Both give the same
+// samples and histories, bit for bit.
 #pragma once
 
 #include <dsp/libdspaudio>

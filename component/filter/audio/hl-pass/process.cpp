@@ -1,6 +1,7 @@
 #include "pass_filter.h"
 
 #include <channel/audio_channel>
+#include <dsp/arma_lanes.h>
 #include <engine/filter_engine>
 
 #include <algorithm>
@@ -38,7 +39,10 @@ bool pass_filter::process() {
         const float* filtered = filter_channel(samples, frames, 0);
         // copy_n, unlike memcpy, is defined for the null payload of an empty frame.
         std::copy_n(filtered, frames, samples);
-    } else {
+    } else if (!ns_audio_dsp::arma_filter_lanes(*dsp, {two_stage, order, a1, b1, a2, b2}, samples,
+                                                frames, channels)) {
+        // The literal path (ZQ_FILTER_LANES=0): de-interleave, filter channel by channel,
+        // interleave back, which the lanes reproduce bit for bit without the scratch pair.
         const std::size_t scratch = std::max<std::size_t>(k_min_scratch_samples, sample_count);
         // Every entry that is read is written first, so the scratch is left uninitialised.
         const std::unique_ptr<float[]> planar_in(new float[scratch]);
