@@ -3,11 +3,10 @@
 // lane. A vector's worth of channels is filtered in one pass over the block, the passes one
 // after another.
 //
-// Each signal of a recursion (its input, the first section's output in a cascade, its output)
-// is staged one row per step, lane-major: N rows of history, then the rows of the current
-// chunk, as the work buffers hold it for arma_filter. The newest output is also kept in a
-// register, being the one the next step waits for; the older values are read back from the
-// rows, which leaves the registers to the coefficients.
+// The outputs are written over the inputs, so the inputs a recursion still needs are staged
+// one row per step, lane-major (N rows of history, then the rows of the current chunk), as the
+// work buffers hold them for arma_filter; so are the outputs of a cascade's first section,
+// the second section's inputs. The final outputs are carried in registers.
 //
 // Everything here is a template over the vocabulary, and each path's translation unit
 // instantiates it with its own vector types, so no code compiled for one instruction set can
@@ -76,7 +75,8 @@ struct rows_back {
     V operator[](int k) const { return V::load(now - k * V::lanes); }
 };
 
-// The same for a recursion's outputs, whose newest is at hand: [1] is `newest`.
+// The same for the outputs of a cascade's first section, whose newest is at hand: [1] is
+// `newest`.
 template <class V>
 struct outputs_back {
     const float* now;
@@ -84,29 +84,35 @@ struct outputs_back {
     V operator[](int k) const { return k == 1 ? newest : V::load(now - k * V::lanes); }
 };
 
-// One section's recursion over its rows: the output of step j from the inputs up to row j and
-// the outputs before it, stored in row j. The newest output is the caller's local, so that it
-// stays in a register.
+// The final outputs are carried in registers only, as in the channel-by-channel kernels: a
+// delay line filled from the histories (entry N - k is the value k steps back) and emptied
+// into them.
 template <int N, class V>
-struct recursion {
-    recursion(const float* a, const float* b, const lane_pass& p, history_array output_history)
-        : coefficients(a, b) {
-        output.load_history(p, output_history);
+detail::delay_line<N, V> line_from_history(const lane_pass& p, history_array array) {
+    detail::delay_line<N, V> line;
+    for (int k = 1; k <= N; ++k) {
+        float row[V::lanes] = {};
+        for (int c = 0; c < p.lanes; ++c)
+            row[c] = (p.histories[c].*array)[N - k];
+        line.at[k] = V::load(row);
     }
-    V newest_history() const { return V::load(output.at(-1)); }
-    void step(const signal_rows<N, V>& input, int j, V& newest) {
-        newest = detail::direct_form(coefficients, rows_back<V>{input.at(j)},
-                                     outputs_back<V>{output.at(j), newest});
-        store(output.at(j), newest);
-    }
+    return line;
+}
 
-    const detail::section_coefficients<N, V> coefficients;
-    signal_rows<N, V> output;
-};
+template <int N, class V>
+void line_to_history(const detail::delay_line<N, V>& line, const lane_pass& p,
+                     history_array array) {
+    for (int k = 1; k <= N; ++k) {
+        float row[V::lanes];
+        store(row, line.at[k]);
+        for (int c = 0; c < p.lanes; ++c)
+            (p.histories[c].*array)[N - k] = row[c];
+    }
+}
 
 template <class V>
-float* chunk_frames(const lane_pass& p, int start) {
-    return p.samples + static_cast<std::ptrdiff_t>(start) * p.stride;
+float* frame_at(const lane_pass& p, int frame) {
+    return p.samples + static_cast<std::ptrdiff_t>(frame) * p.stride;
 }
 
 // The kernels are flattened: every step is inlined whatever the compiler's size limits, so
@@ -115,49 +121,55 @@ float* chunk_frames(const lane_pass& p, int start) {
 // block, which may alias anything, go on.
 template <int N, class V>
 __attribute__((flatten)) void run_single(const lane_pass p) {
+    const detail::section_coefficients<N, V> c(p.sections.a1, p.sections.b1);
     signal_rows<N, V> x;
     x.load_history(p, &history::x_history);
-    recursion<N, V> section(p.sections.a1, p.sections.b1, p, &history::y_history);
-    V y = section.newest_history();
+    detail::delay_line<N, V> y = line_from_history<N, V>(p, &history::y_history);
     for (int start = 0; start < p.frames; start += k_chunk) {
         const int count = p.frames - start < k_chunk ? p.frames - start : k_chunk;
-        float* frames = chunk_frames<V>(p, start);
-        x.read_frames(p, frames, count);
+        x.read_frames(p, frame_at<V>(p, start), count);
         for (int j = 0; j < count; ++j) {
-            section.step(x, j, y);
-            store_first(frames + static_cast<std::ptrdiff_t>(j) * p.stride, y, p.lanes);
+            const V output = detail::direct_form(c, rows_back<V>{x.at(j)}, y);
+            store_first(frame_at<V>(p, start + j), output, p.lanes);
+            y.push(output);
         }
         x.keep_last(count);
-        section.output.keep_last(count);
     }
     x.store_history(p, &history::x_history);
-    section.output.store_history(p, &history::y_history);
+    line_to_history(y, p, &history::y_history);
 }
 
+// The first section's outputs are staged as rows, which the second section's numerator reads;
+// only the newest of them stays in a register (all of them would crowd out the coefficients).
 template <int N, class V>
 __attribute__((flatten)) void run_cascade(const lane_pass p) {
-    signal_rows<N, V> x;
+    const detail::section_coefficients<N, V> first(p.sections.a1, p.sections.b1);
+    const detail::section_coefficients<N, V> second(p.sections.a2, p.sections.b2);
+    signal_rows<N, V> x, m;
     x.load_history(p, &history::x_history);
-    recursion<N, V> first(p.sections.a1, p.sections.b1, p, &history::m_history);
-    recursion<N, V> second(p.sections.a2, p.sections.b2, p, &history::y_history);
-    V m = first.newest_history(), y = second.newest_history();
+    m.load_history(p, &history::m_history);
+    V middle = V::load(m.at(-1));
+    detail::delay_line<N, V> y = line_from_history<N, V>(p, &history::y_history);
     for (int start = 0; start < p.frames; start += k_chunk) {
         const int count = p.frames - start < k_chunk ? p.frames - start : k_chunk;
-        float* frames = chunk_frames<V>(p, start);
-        x.read_frames(p, frames, count);
-        const auto second_step = [&](int j) {
-            second.step(first.output, j, y);
-            store_first(frames + static_cast<std::ptrdiff_t>(j) * p.stride, y, p.lanes);
+        x.read_frames(p, frame_at<V>(p, start), count);
+        const auto first_step = [&](int j) {
+            middle =
+                detail::direct_form(first, rows_back<V>{x.at(j)}, outputs_back<V>{m.at(j), middle});
+            store(m.at(j), middle);
         };
-        detail::run_skewed(
-            count, [&](int j) { first.step(x, j, m); }, second_step);
+        const auto second_step = [&](int j) {
+            const V output = detail::direct_form(second, rows_back<V>{m.at(j)}, y);
+            store_first(frame_at<V>(p, start + j), output, p.lanes);
+            y.push(output);
+        };
+        detail::run_skewed(count, first_step, second_step);
         x.keep_last(count);
-        first.output.keep_last(count);
-        second.output.keep_last(count);
+        m.keep_last(count);
     }
     x.store_history(p, &history::x_history);
-    first.output.store_history(p, &history::m_history);
-    second.output.store_history(p, &history::y_history);
+    m.store_history(p, &history::m_history);
+    line_to_history(y, p, &history::y_history);
 }
 
 // Dispatched by switch for the reason given in arma_filter.cpp.
