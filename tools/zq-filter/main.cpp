@@ -4,6 +4,7 @@
 // the component prints (and --help, --version).
 #include "channel_conversion.h"
 #include "component_host.h"
+#include "pipeline.h"
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
@@ -268,8 +269,8 @@ void require_finite(const float* samples, long frames, int channels, sf_count_t 
                                              "); OUTPUT was not written");
 }
 
-// Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
-// returns the frames filtered.
+// Feeds INPUT through the channel conversion and the filter into OUTPUT, the reading, the
+// filtering and the writing overlapped (pipeline.h); returns the frames filtered.
 sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, stream_filter& filter,
                          sound_output& output, int block_frames, bool quiet) {
     const int channels = conversion.output_channels();
@@ -285,17 +286,18 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, str
                                   static_cast<double>(input.frames()) >
                                       k_progress_from_seconds * rate,
                               input.frames(), rate);
-    std::vector<float> block(static_cast<std::size_t>(block_frames) * input.channels());
-    sf_count_t done = 0;
-    while (const sf_count_t got = input.read(block.data(), block_frames)) {
+    pipeline_stages stages;
+    stages.read = [&input](float* block, long frames) {
+        return static_cast<long>(input.read(block, frames));
+    };
+    stages.filter = [&](float* piece, long frames, const stream_filter::sink& emit) {
         stop_if_signalled();
-        filter.filter(conversion.convert(block.data(), static_cast<long>(got)),
-                      static_cast<long>(got), write);
-        done += got;
-        progress.update(done);
-    }
-    filter.finish(write);
-    return done;
+        filter.filter(conversion.convert(piece, frames), frames, emit);
+    };
+    stages.finish = [&filter](const stream_filter::sink& emit) { filter.finish(emit); };
+    stages.write = write;
+    return run_pipeline(stages, {input.channels(), channels, block_frames},
+                        [&progress](long long done) { progress.update(done); });
 }
 
 // The exact realization is the component itself, loaded as a host loads it; what it is asked

@@ -1,0 +1,38 @@
+// zq-filter's stream in three stages at once, each on its own thread: reading and decoding the
+// next block, filtering the current one, encoding and writing the previous one. The blocks
+// travel in order through two small queues of reused buffers, so memory stays a few blocks
+// whatever the stream's length, and every stage sees exactly the calls it would see if the
+// stages ran one after another: the filter the same pieces, the writer the same pieces in the
+// same order, so OUTPUT's bytes do not change.
+#pragma once
+
+#include "stream_filter.h"
+
+#include <functional>
+
+namespace zq_tool {
+
+struct pipeline_stages {
+    // Reader thread: up to `frames` frames into `block`; returns how many, 0 at the end.
+    std::function<long(float* block, long frames)> read;
+    // This thread: one piece of at most the piece length, its outputs handed to `emit`.
+    std::function<void(float* piece, long frames, const stream_filter::sink& emit)> filter;
+    // This thread, after the last piece: whatever the filter still holds, to `emit`.
+    std::function<void(const stream_filter::sink& emit)> finish;
+    // Writer thread: the filter's outputs, piece by piece, in order.
+    stream_filter::sink write;
+};
+
+struct pipeline_shape {
+    int read_channels;   // channels of the blocks read
+    int filter_channels; // channels of the pieces the filter emits
+    long piece_frames;   // frames per piece handed to the filter (the last may be shorter)
+};
+
+// Runs the stages until the reader reaches the end; returns the frames read. `progress` is
+// told the frames filtered so far after each block. The first exception any stage throws stops
+// the others and is rethrown here once all threads are done.
+long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shape,
+                       const std::function<void(long long frames_done)>& progress);
+
+} // namespace zq_tool
