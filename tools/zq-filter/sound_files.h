@@ -63,6 +63,8 @@ public:
     sound_output(const sound_output&) = delete;
     sound_output& operator=(const sound_output&) = delete;
 
+    // Also starts writing what is written to disk every few megabytes, so that commit() finds
+    // little left to flush.
     void write(const float* interleaved, sf_count_t frames);
     // Flushes the file to disk and renames it to OUTPUT.
     void commit();
@@ -74,6 +76,7 @@ private:
     std::string temporary_path_;
     int descriptor_ = -1;
     SNDFILE* file_ = nullptr;
+    sf_count_t frames_since_writeback_ = 0;
 };
 
 } // namespace zq_tool
