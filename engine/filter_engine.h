@@ -29,6 +29,10 @@ struct engine_settings {
 
 constexpr int k_max_channels = 10;
 
+// The cut-offs a realization accepts at a rate: the component's bounds for exact,
+// 10 Hz .. 0.49 x rate on both sides for precise.
+cutoff_bounds bounds_for(realization kind, double rate) noexcept;
+
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
 // 1..10, cut-offs outside the bounds at that rate (the component's bounds for exact,
@@ -50,6 +54,13 @@ public:
     void process_planar(float* const* channel_data, long frames);
     // Clears the carried history: the next block starts a new stream.
     void reset();
+    // New cut-offs and switches for the same realization, taking effect at the next block,
+    // without allocating: a real-time host may call it between blocks. The history goes on
+    // when the sections stay the same and only their cut-offs move; a change of sections (a
+    // side switched on or off, or an exact high-pass crossing the fraction where it splits
+    // into two sections) restarts it from silence. Precondition: check_settings accepts the
+    // request with this engine's realization, rate and channels.
+    void retune(const filter_request& request) noexcept;
 
     double rate() const noexcept { return rate_; }
     int channels() const noexcept { return channels_; }

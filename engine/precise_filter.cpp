@@ -15,5 +15,6 @@ precise_filter::precise_filter(double, int channels, const filter_request&, int)
 
 void precise_filter::process_planar(float* const*, long) {}
 void precise_filter::reset() {}
+void precise_filter::retune(const filter_request&) noexcept {}
 
 } // namespace ns_filter_engine

@@ -30,6 +30,8 @@ public:
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
     void reset();
+    // As filter_engine::retune: new cut-offs in place, without allocating.
+    void retune(const filter_request& request) noexcept;
 
     const std::vector<biquad>& sections() const noexcept { return sections_; }
 
