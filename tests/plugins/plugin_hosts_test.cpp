@@ -1,0 +1,197 @@
+// The plugins inside real hosts from Debian, against zq-filter run on the same file: lilv's
+// lv2apply, ffmpeg's lv2 filter and GStreamer's lv2 elements must write the same bits; sox,
+// which filters in 32-bit integers, the same within its conversions. The bundle must validate
+// and both binaries must show hosts their entry point alone.
+#include "tool_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+namespace zq_tool_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path k_lv2_binary = ZQ_LV2_BINARY;
+const fs::path k_ladspa_binary = ZQ_LADSPA_BINARY;
+
+bool installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Hosts find the plugins through the standards' search paths, set to the build tree alone.
+class PluginHost : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("LV2_PATH", k_lv2_binary.parent_path().parent_path().c_str(), 1);
+        setenv("LADSPA_PATH", k_ladspa_binary.parent_path().c_str(), 1);
+        // A registry of its own, so that GStreamer scans the bundle under test.
+        setenv("GST_REGISTRY", (space.root / "gst-registry.bin").c_str(), 1);
+    }
+
+    void require(const std::string& program, const std::string& package) {
+        if (!installed(program))
+            GTEST_SKIP() << program << " is not installed (Debian: " << package
+                         << "; tests/run.sh installs it)";
+    }
+
+    // The hosts are not built with AddressSanitizer, so they cannot load a binary that is.
+    void require_loadable_plugins() {
+#ifdef ZQ_PLUGINS_NEED_SANITIZER_RUNTIME
+        GTEST_SKIP() << "the plugins are built with AddressSanitizer, which the hosts lack";
+#endif
+    }
+
+    run_result run(const std::string& command) const {
+        const std::vector<std::string> arguments = words(command);
+        return space.run({arguments.begin() + 1, arguments.end()}, arguments.front());
+    }
+
+    scratch_space space;
+};
+
+struct bit_exact_case {
+    const char* name;
+    const char* program;
+    const char* package;
+    int channels, rate;
+    const char* zq_filter_options;
+    const char* command; // IN and OUT stand for the files
+};
+
+const bit_exact_case k_bit_exact[] = {
+    {"lv2apply_stereo_band", "lv2apply", "lilv-utils", 2, 48000, "--highpass 300 --lowpass 4000",
+     "lv2apply -i IN -o OUT -c hp 1 -c hp_freq 300 -c lp 1 -c lp_freq 4000 "
+     "urn:zq:hl-pass:stereo"},
+    {"lv2apply_mono_high_pass", "lv2apply", "lilv-utils", 1, 44100, "--highpass 80",
+     "lv2apply -i IN -o OUT -c hp 1 -c hp_freq 80 urn:zq:hl-pass:mono"},
+    {"ffmpeg_stereo_band", "ffmpeg", "ffmpeg", 2, 48000, "--highpass 300 --lowpass 4000",
+     // The filter graph and the option parser each take one level of backslashes.
+     R"(ffmpeg -nostdin -v error -i IN )"
+     R"(-af lv2=p=urn\\:zq\\:hl-pass\\:stereo:c=hp=1|hp_freq=300|lp=1|lp_freq=4000 )"
+     R"(-c:a pcm_f32le OUT)"},
+    {"gstreamer_stereo_band", "gst-launch-1.0", "gstreamer1.0-tools", 2, 48000,
+     "--highpass 300 --lowpass 4000",
+     "gst-launch-1.0 -q filesrc location=IN ! wavparse ! audio/x-raw,format=F32LE ! "
+     "urn-zq-hl-pass-stereo hp=true hp-freq=300 lp=true lp-freq=4000 ! wavenc ! "
+     "filesink location=OUT"},
+};
+
+std::string with_files(std::string command, const fs::path& in, const fs::path& out) {
+    command = std::regex_replace(command, std::regex("\\bIN\\b"), in.string());
+    return std::regex_replace(command, std::regex("\\bOUT\\b"), out.string());
+}
+
+// Half a second and a bit: several of any host's blocks, the last one partial.
+sound signal_for(int channels, int rate) {
+    return test_signal(channels, rate, rate / 2 + 77);
+}
+
+std::vector<float> zq_filter_output(const scratch_space& space, const std::string& options) {
+    const run_result filtered = space.filter(options);
+    EXPECT_EQ(filtered.status, 0) << filtered.err;
+    return read_sound(space.out).samples;
+}
+
+TEST_F(PluginHost, WritesWhatZqFilterWrites) {
+    for (const bit_exact_case& each : k_bit_exact) {
+        SCOPED_TRACE(each.name);
+        require(each.program, each.package);
+        require_loadable_plugins();
+        write_sound(space.in, signal_for(each.channels, each.rate));
+        const fs::path hosted = space.work / (std::string(each.name) + ".wav");
+        const run_result result = run(with_files(each.command, space.in, hosted));
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_TRUE(
+            same_bits(read_sound(hosted).samples, zq_filter_output(space, each.zq_filter_options)));
+    }
+}
+
+TEST_F(PluginHost, SoxFiltersWithinItsIntegerConversions) {
+    require("sox", "sox");
+    require_loadable_plugins();
+    // sox carries samples as 32-bit integers. On a 16-bit grid the input survives that
+    // exactly; otherwise the recursions, fed inputs a rounding apart, drift apart by their
+    // own rounding noise. What is left is the output rounded to an integer and back: within
+    // a float step.
+    sound input = signal_for(2, 48000);
+    for (float& x : input.samples)
+        x = std::round(x * 32768.0f) / 32768.0f;
+    write_sound(space.in, input);
+    const fs::path hosted = space.work / "sox.wav";
+    const run_result result =
+        run("sox -D " + space.in.string() + " -e floating-point -b 32 " + hosted.string() +
+            " ladspa zq-hl-pass zq_hl_pass_stereo 1 300 1 4000");
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<float> got = read_sound(hosted).samples;
+    const std::vector<float> expected = zq_filter_output(space, "--highpass 300 --lowpass 4000");
+    ASSERT_EQ(got.size(), expected.size());
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < got.size(); ++i)
+        worst = std::max(worst, std::abs(got[i] - expected[i]));
+    EXPECT_LE(worst, std::ldexp(1.0f, -24));
+}
+
+// Port names, in order, as a host lists them.
+std::vector<std::string> listed(const std::string& text, const std::string& pattern) {
+    std::vector<std::string> found;
+    const std::regex expression(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression);
+         it != std::sregex_iterator(); ++it)
+        found.push_back((*it)[1]);
+    return found;
+}
+
+TEST_F(PluginHost, BothStandardsListTheSamePortsInTheSameOrder) {
+    require("lv2info", "lilv-utils");
+    require("analyseplugin", "ladspa-sdk");
+    require_loadable_plugins();
+    const run_result ladspa = run("analyseplugin zq-hl-pass");
+    ASSERT_EQ(ladspa.status, 0) << ladspa.err;
+    const std::vector<std::string> ladspa_names = listed(ladspa.out, "\"([^\"]+)\" (in|out)put");
+    const std::vector<std::string> labels = listed(ladspa.out, "Plugin Label: \"([^\"]+)\"");
+    EXPECT_EQ(labels, (std::vector<std::string>{"zq_hl_pass_mono", "zq_hl_pass_stereo"}));
+
+    std::vector<std::string> lv2_names, symbols;
+    for (const char* uri : {"urn:zq:hl-pass:mono", "urn:zq:hl-pass:stereo"}) {
+        const run_result lv2 = run(std::string("lv2info ") + uri);
+        ASSERT_EQ(lv2.status, 0) << lv2.err;
+        for (const std::string& name : listed(lv2.out, "\n\t\tName: +([^\n]+)"))
+            lv2_names.push_back(name);
+        for (const std::string& symbol : listed(lv2.out, "Symbol: +([^\n]+)"))
+            symbols.push_back(symbol);
+    }
+    EXPECT_EQ(lv2_names, ladspa_names);
+    const std::vector<std::string> controls = {"hp", "hp_freq", "lp", "lp_freq", "precise"};
+    std::vector<std::string> expected = controls;
+    expected.insert(expected.end(), {"in", "out"});
+    expected.insert(expected.end(), controls.begin(), controls.end());
+    expected.insert(expected.end(), {"in_l", "in_r", "out_l", "out_r"});
+    EXPECT_EQ(symbols, expected);
+}
+
+TEST_F(PluginHost, BundleValidatesAgainstTheLv2Specifications) {
+    require("lv2_validate", "lv2-dev");
+    require("sord_validate", "sordi");
+    const fs::path bundle = k_lv2_binary.parent_path();
+    const run_result result = run("lv2_validate " + (bundle / "manifest.ttl").string() + " " +
+                                  (bundle / "zq-hl-pass.ttl").string());
+    EXPECT_NE(result.out.find("Found 0 errors"), std::string::npos) << result.out << result.err;
+}
+
+TEST_F(PluginHost, BinariesExportTheirEntryPointAlone) {
+    require("nm", "binutils");
+    for (const auto& [binary, entry] : {std::pair{k_lv2_binary, "lv2_descriptor"},
+                                        std::pair{k_ladspa_binary, "ladspa_descriptor"}}) {
+        const run_result result = run("nm -D --defined-only " + binary.string());
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(listed(result.out, " [A-Za-z] ([^\n]+)"), std::vector<std::string>{entry});
+    }
+}
+
+} // namespace
+} // namespace zq_tool_test
