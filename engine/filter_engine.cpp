@@ -53,7 +53,7 @@ cutoff_bounds bounds_for(realization kind, double rate) noexcept {
     if (kind == realization::exact) return bounds_at(rate);
     const auto highest_hz = static_cast<float>(k_precise_highest_fraction * rate);
     return {k_precise_lowest_hz, highest_hz, khz_from_hz(k_precise_lowest_hz),
-            khz_from_hz(double{highest_hz})};
+            khz_from_hz(highest_hz)};
 }
 
 std::string check_settings(double rate, int channels, const engine_settings& settings) {
