@@ -97,6 +97,7 @@ const control_step k_steps[] = {
     {"cut-offs moved", {1, 350, 1, 5000, 0}},
     {"high-pass split into two sections", {1, 200, 0, 5000, 0}},
     {"precise engine", {1, 200, 1, 5000, 1}},
+    {"unsound in exact, so precise", {1, 20000, 0, 5000, 0}},
     {"precise cut-offs moved", {1, 30, 1, 9000, 1}},
     {"clamped and not a number", {1, 1e6f, 1, k_nan, 0}},
     {"a NaN in the input", {1, 300, 1, 4000, 0}, true},
