@@ -57,8 +57,10 @@ public:
     // without allocating: a real-time host may call it between blocks. The history goes on
     // when the sections stay the same and only their cut-offs move; a change of sections (a
     // side switched on or off, or an exact high-pass crossing the fraction where it splits
-    // into two sections) restarts it from silence. Precondition: check_settings accepts the
-    // request with this engine's realization, rate and channels.
+    // into two sections) restarts it from silence. Precondition: the cut-offs of the sides
+    // switched on lie within bounds_for(this engine's realization, rate); unlike
+    // check_settings, an inverted band is allowed (its sections in cascade pass almost
+    // nothing).
     void retune(const filter_request& request) noexcept;
 
     double rate() const noexcept { return rate_; }

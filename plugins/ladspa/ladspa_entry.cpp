@@ -5,7 +5,8 @@
 #include <ladspa.h>
 
 #include <cmath>
-#include <new>
+#include <exception>
+#include <utility>
 
 namespace {
 

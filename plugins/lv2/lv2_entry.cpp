@@ -4,7 +4,7 @@
 
 #include <lv2/core/lv2.h>
 
-#include <new>
+#include <exception>
 
 namespace {
 

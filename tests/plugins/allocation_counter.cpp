@@ -4,10 +4,6 @@
 #include <cstddef>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
-#endif
-
 namespace {
 
 std::atomic<bool> g_counting{false};
@@ -22,13 +18,19 @@ void note_allocation() {
 
 #if defined(__SANITIZE_ADDRESS__)
 
-// AddressSanitizer owns malloc and operator new; it reports every allocation to a hook.
+// AddressSanitizer owns malloc and operator new; it reports every allocation to a hook. (Its
+// runtime provides the function; GCC installs no header declaring it.)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*on_allocation)(const volatile void*,
+                                                                               std::size_t),
+                                                         void (*on_release)(const volatile void*));
+
 namespace {
 extern "C" void on_allocation(const volatile void*, std::size_t) {
     note_allocation();
 }
 extern "C" void on_release(const volatile void*) {}
-const int g_hooks_installed = __sanitizer_install_malloc_and_free_hooks(on_allocation, on_release);
+[[maybe_unused]] const int g_hooks_installed =
+    __sanitizer_install_malloc_and_free_hooks(on_allocation, on_release);
 } // namespace
 
 #else
