@@ -43,7 +43,6 @@ void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
 void* __libc_realloc(void* pointer, std::size_t size);
 void* __libc_memalign(std::size_t alignment, std::size_t size);
-void __libc_free(void* pointer);
 
 void* malloc(std::size_t size) {
     note_allocation();
@@ -70,24 +69,13 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
 }
 }
 
+// The default operator delete frees through free(), which takes these blocks as its own.
 void* operator new(std::size_t size) {
     if (void* block = malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) {
     return operator new(size);
-}
-void operator delete(void* block) noexcept {
-    __libc_free(block);
-}
-void operator delete[](void* block) noexcept {
-    __libc_free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    __libc_free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    __libc_free(block);
 }
 
 #endif
