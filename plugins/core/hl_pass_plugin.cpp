@@ -43,8 +43,9 @@ filter_request request_within(const cutoff_bounds& bounds,
     return request;
 }
 
+// Both sides off, with the engine's default order for precise.
 ns_filter_engine::engine_settings bypass(realization kind) {
-    return {filter_request{}, kind, 4};
+    return {filter_request{}, kind};
 }
 
 } // namespace
