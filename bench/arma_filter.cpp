@@ -1,7 +1,8 @@
 // Recursive filtering cost per sample, next to the bound its recurrence sets: between one output
 // and the next lie one multiply and four dependent subtractions (order 4), whatever the
 // numerator costs. Also a stream that falls silent, whose decay ends in a denormal limit cycle,
-// and the channel lanes (arma_lanes.h) per channel-sample, at 2 and 8 channels.
+// and the channel lanes (arma_lanes.h) per channel-sample: one section at 2 channels, the
+// cascade at 2 and 8.
 #include "bench_goals.h"
 #include "bench_signal.h"
 
@@ -43,9 +44,9 @@ public:
     float* cascade(const float* in) {
         return dsp_->arma_filter_2stage(in, k_block, a1, b1, a2, b2, k_order, 0);
     }
-    // The cascade on k_block interleaved frames, in place.
-    void cascade_lanes(float* frames, int channels) {
-        ns_audio_dsp::arma_filter_lanes(*dsp_, {true, k_order, a1, b1, a2, b2}, frames, k_block,
+    // One section or the cascade on k_block interleaved frames, in place.
+    void lanes(float* frames, int channels, bool cascade) {
+        ns_audio_dsp::arma_filter_lanes(*dsp_, {cascade, k_order, a1, b1, a2, b2}, frames, k_block,
                                         channels);
     }
 
@@ -90,16 +91,24 @@ void arma_filter_2stage_order4(benchmark::State& state, stream kind) {
 }
 
 // The block is copied in first, as arma_filter copies its input into its work buffer.
-void arma_filter_lanes_2stage_order4(benchmark::State& state, stream kind) {
+void lanes_order4(benchmark::State& state, stream kind, bool cascade) {
     const int channels = static_cast<int>(state.range(0));
     filter_setup setup;
     std::vector<float> frames(std::size_t{k_block} * static_cast<std::size_t>(channels));
     const auto call = [&](const float* in) {
         std::copy_n(in, frames.size(), frames.data());
-        setup.cascade_lanes(frames.data(), channels);
+        setup.lanes(frames.data(), channels, cascade);
         return frames.data();
     };
     run_stream(state, kind, call, channels);
+}
+
+void arma_filter_lanes_order4(benchmark::State& state, stream kind) {
+    lanes_order4(state, kind, false);
+}
+
+void arma_filter_lanes_2stage_order4(benchmark::State& state, stream kind) {
+    lanes_order4(state, kind, true);
 }
 
 // One multiply and four dependent subtractions per sample, the latency chain of order 4.
@@ -130,6 +139,8 @@ BENCHMARK_CAPTURE(arma_filter_order4, noise, stream::noise);
 BENCHMARK_CAPTURE(arma_filter_order4, silence, stream::silence);
 BENCHMARK_CAPTURE(arma_filter_2stage_order4, noise, stream::noise);
 BENCHMARK_CAPTURE(arma_filter_2stage_order4, silence, stream::silence);
+BENCHMARK_CAPTURE(arma_filter_lanes_order4, noise, stream::noise)->ArgName("channels")->Arg(2);
+BENCHMARK_CAPTURE(arma_filter_lanes_order4, silence, stream::silence)->ArgName("channels")->Arg(2);
 BENCHMARK_CAPTURE(arma_filter_lanes_2stage_order4, noise, stream::noise)
     ->ArgName("channels")
     ->Arg(2)
@@ -150,8 +161,13 @@ int main(int argc, char** argv) {
           0.0, "lanes, 2 channels, per channel-sample, against arma_filter_2stage"},
          {"arma_filter_lanes_2stage_order4/noise/channels:8", "arma_filter_2stage_order4/noise",
           0.0, "lanes, 8 channels, per channel-sample, against arma_filter_2stage"},
+         {"arma_filter_order4/silence", "arma_filter_order4/noise", 0.0,
+          "arma_filter, subnormal decay against noise"},
          {"arma_filter_2stage_order4/silence", "arma_filter_2stage_order4/noise", 0.0,
           "arma_filter_2stage, subnormal decay against noise"},
+         {"arma_filter_lanes_order4/silence/channels:2",
+          "arma_filter_lanes_order4/noise/channels:2", 0.0,
+          "lanes, one section, 2 channels, subnormal decay against noise"},
          {"arma_filter_lanes_2stage_order4/silence/channels:2",
           "arma_filter_lanes_2stage_order4/noise/channels:2", 0.0,
           "lanes, 2 channels, subnormal decay against noise"},

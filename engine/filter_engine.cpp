@@ -66,6 +66,9 @@ std::string check_settings(double rate, int channels, const engine_settings& set
          settings.precise_order % 2 != 0))
         return "the precise order must be 2, 4, 6 or 8, not " +
                std::to_string(settings.precise_order);
+    if (settings.kind == realization::exact && settings.flush_subnormals)
+        return "subnormal numbers are flushed to zero by the precise realization only; the "
+               "exact one keeps the component's arithmetic";
     return check_cutoffs(rate, settings);
 }
 
@@ -76,8 +79,8 @@ filter_engine::filter_engine(double rate, int channels, const engine_settings& s
     if (settings.kind == realization::exact)
         exact_ = std::make_unique<exact_filter>(plan_for(settings.request, rate), channels);
     else
-        precise_ = std::make_unique<precise_filter>(rate, channels, settings.request,
-                                                    settings.precise_order);
+        precise_ = std::make_unique<precise_filter>(
+            rate, channels, settings.request, settings.precise_order, settings.flush_subnormals);
     if (channels > 1) {
         planar_.resize(static_cast<std::size_t>(channels) * k_block);
         channel_data_.resize(static_cast<std::size_t>(channels));

@@ -25,6 +25,11 @@ struct engine_settings {
     filter_request request;
     realization kind = realization::exact;
     int precise_order = 4; // order of each side of the precise realization: 2, 4, 6 or 8
+    // Precise only: subnormal numbers flushed to zero while filtering (outputs below the
+    // smallest normal float, about 1.2e-38, come out as 0), which spares a decaying tail the
+    // processor's slow subnormal arithmetic. Exact never flushes: it is the component's
+    // arithmetic, bit for bit, and check_settings refuses the two together.
+    bool flush_subnormals = false;
 };
 
 constexpr int k_max_channels = 10;
@@ -35,8 +40,9 @@ cutoff_bounds bounds_for(realization kind, double rate) noexcept;
 
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
-// 1..10, cut-offs outside bounds_for at that rate, a precise order other than 2/4/6/8, and a band
-// whose high-pass cut-off is not below its low-pass cut-off. Exact designs that are numerically
+// 1..10, cut-offs outside bounds_for at that rate, a precise order other than 2/4/6/8,
+// flush_subnormals with exact, and a band whose high-pass cut-off is not below its low-pass
+// cut-off. Exact designs that are numerically
 // unsound are the soundness check's business, not this one's.
 std::string check_settings(double rate, int channels, const engine_settings& settings);
 

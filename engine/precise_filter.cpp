@@ -1,8 +1,13 @@
 #include "precise_filter.h"
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <stdexcept>
 
 namespace ns_filter_engine {
@@ -21,6 +26,47 @@ constexpr double k_two_rate = 4.0;
 complex prototype_pole(int order, int m) {
     return -std::polar(1.0, M_PI * (2 * m + 1) / (2.0 * order));
 }
+
+// While it lives, this thread's floating-point unit flushes subnormal results to zero and reads
+// subnormal operands as zero (x86-64: MXCSR FTZ and DAZ; 64-bit ARM: FPCR.FZ); the previous
+// mode comes back at its end. Elsewhere it changes nothing.
+class subnormals_flushed {
+public:
+#if defined(__SSE2__)
+    subnormals_flushed() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | k_ftz_daz);
+    }
+    ~subnormals_flushed() {
+        _mm_setcsr(saved_);
+    }
+
+private:
+    static constexpr unsigned k_ftz_daz = 0x8040;
+    unsigned saved_;
+#elif defined(__aarch64__)
+    subnormals_flushed() : saved_(fpcr()) {
+        set_fpcr(saved_ | k_fz);
+    }
+    ~subnormals_flushed() {
+        set_fpcr(saved_);
+    }
+
+private:
+    static constexpr std::uint64_t k_fz = std::uint64_t{1} << 24;
+    static std::uint64_t fpcr() {
+        std::uint64_t value;
+        __asm__ volatile("mrs %0, fpcr" : "=r"(value));
+        return value;
+    }
+    static void set_fpcr(std::uint64_t value) {
+        __asm__ volatile("msr fpcr, %0" : : "r"(value));
+    }
+    std::uint64_t saved_;
+#endif
+public:
+    subnormals_flushed(const subnormals_flushed&) = delete;
+    subnormals_flushed& operator=(const subnormals_flushed&) = delete;
+};
 
 // State magnitudes below this can no longer reach a float output; they are cleared so that a
 // decaying tail never runs through subnormal doubles, which are slow on common processors.
@@ -83,8 +129,9 @@ std::vector<biquad> butterworth_sections(design_kind kind, int order, double cut
     return sections;
 }
 
-precise_filter::precise_filter(double rate, int channels, const filter_request& request, int order)
-    : rate_(rate), channels_(channels), order_(order) {
+precise_filter::precise_filter(double rate, int channels, const filter_request& request, int order,
+                               bool flush_subnormals)
+    : rate_(rate), channels_(channels), order_(order), flush_subnormals_(flush_subnormals) {
     // Room for both sides, so that retune never allocates.
     sections_.reserve(static_cast<std::size_t>(order));
     state_.reserve(2 * static_cast<std::size_t>(order) * static_cast<std::size_t>(channels));
@@ -115,6 +162,14 @@ void precise_filter::retune(const filter_request& request) noexcept {
 }
 
 void precise_filter::process_planar(float* const* channel_data, long frames) {
+    if (!flush_subnormals_) return run(channel_data, frames);
+    const subnormals_flushed scope;
+    run(channel_data, frames);
+}
+
+// Kept out of line, so that none of its arithmetic can move across the mode changes of
+// process_planar.
+__attribute__((noinline)) void precise_filter::run(float* const* channel_data, long frames) {
     const std::size_t per_channel = 2 * sections_.size();
     for (int c = 0; c < channels_; ++c)
         run_chain(sections_.data(), sections_.size(), state_.data() + c * per_channel,

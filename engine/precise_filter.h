@@ -24,8 +24,10 @@ public:
     // The high-pass section chain (when request.high_pass) followed by the low-pass one (when
     // request.low_pass), each of `order`, at request.high_hz and 1000 x request.low_khz.
     // Preconditions (checked by the engine, not here): channels >= 1, order 2/4/6/8, cut-offs
-    // inside (0, rate / 2).
-    precise_filter(double rate, int channels, const filter_request& request, int order);
+    // inside (0, rate / 2). With flush_subnormals, filtering runs with subnormal numbers
+    // flushed to zero (see engine_settings).
+    precise_filter(double rate, int channels, const filter_request& request, int order,
+                   bool flush_subnormals = false);
 
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
@@ -38,10 +40,12 @@ public:
 
 private:
     void design(const filter_request& request) noexcept;
+    void run(float* const* channel_data, long frames);
 
     double rate_;
     int channels_;
     int order_;
+    bool flush_subnormals_;
     bool high_pass_ = false, low_pass_ = false;
     std::vector<biquad> sections_; // capacity for both sides
     std::vector<double> state_;    // two per section per channel; capacity for both sides

@@ -125,4 +125,26 @@ TEST(precise_filter, block_size_channel_count_and_reset_leave_the_bits_unchanged
     }
 }
 
+// The tail of an impulse, with subnormal numbers flushed and without: where the outputs are
+// normal floats they agree, where they are subnormal the flushed ones are zero, and the tail
+// does pass through that range. Exact refuses to flush.
+TEST(precise_filter, flushing_subnormals_zeroes_only_the_subnormal_outputs) {
+    constexpr long frames = 20000;
+    engine_settings settings{{true, 300.0f, true, 4.0f}, realization::precise, 4};
+    std::vector<float> kept(frames), flushed(frames);
+    kept[0] = flushed[0] = 1.0f;
+    filter_engine(48000.0, 1, settings).process_interleaved(kept.data(), frames);
+    settings.flush_subnormals = true;
+    filter_engine(48000.0, 1, settings).process_interleaved(flushed.data(), frames);
+    long subnormal = 0;
+    for (long f = 0; f < frames; ++f) {
+        const bool is_subnormal = std::fpclassify(kept[f]) == FP_SUBNORMAL;
+        subnormal += is_subnormal;
+        ASSERT_EQ(flushed[f], is_subnormal ? 0.0f : kept[f]) << "frame " << f;
+    }
+    EXPECT_GT(subnormal, 100);
+    settings.kind = realization::exact;
+    EXPECT_NE(check_settings(48000.0, 1, settings), "");
+}
+
 } // namespace
