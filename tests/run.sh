@@ -8,7 +8,8 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
-    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev
+    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
+    sox libsox-fmt-all help2man
 
 build="$root/build-tests"
 options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)

@@ -41,8 +41,10 @@ public:
 
     run_result run(const std::vector<std::string>& arguments,
                    const std::string& program = ZQ_FILTER_PATH) const;
-    // `options`, words apart, followed by --quiet, `in` and `out`.
+    // `options`, words apart, followed by `in` and `out`.
     run_result filter(const std::string& options) const;
+    // A bash command line run in `work` with pipefail, "zq-filter" standing for the program.
+    run_result shell(const std::string& command_line) const;
 
     std::filesystem::path root, work, in, out;
 };

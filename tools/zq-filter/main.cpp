@@ -1,11 +1,13 @@
 // zq-filter: runs the "zq.filter.audio.hl-pass" component over an audio file, exactly as a
 // host runs it: load the module, attach the queues, configure, feed frames, write what comes
-// out. Everything zq-filter says goes to standard error; standard output carries only what
-// the component prints (and --help, --version).
+// out. Everything zq-filter and the component say goes to standard error; standard output
+// carries only audio (OUTPUT "-"), --help and --version.
 #include "channel_conversion.h"
 #include "component_host.h"
 #include "settings.h"
 #include "sound_files.h"
+#include "standard_streams.h"
+#include "stdout_capture.h"
 #include "tool_error.h"
 
 #include <CLI/CLI.hpp>
@@ -31,6 +33,7 @@ struct options {
     std::string output;
     std::string module;
     std::string sample_format;
+    std::string type;
     std::vector<std::string> assignments;
     std::string highpass_hz;
     std::string lowpass_hz;
@@ -67,6 +70,8 @@ Channels, converted before the filter (OUTPUT has the converted channels):
 
 Examples:
   zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
+  sox in.wav -t wav - | zq-filter --highpass 300 - - | sox -t wav - out.flac
+                                                   in a pipe (--type for other than WAV)
   zq-filter --set hPass=1 --set hFrequency=80 in.flac out.flac high-pass at 80 Hz
   zq-filter --lowpass 8000 --format pcm16 in.wav out.wav       low-pass, 16-bit output
   zq-filter --mix stereo --highpass 80 surround71.wav stereo.wav
@@ -76,7 +81,8 @@ Examples:
   zq-filter --route 1:0,0:1 in.wav swapped.wav                 left and right swapped
 
 OUTPUT is written to a temporary file beside it and takes its name only when complete; on any
-failure an existing OUTPUT is left as it was.
+failure an existing OUTPUT is left as it was. Through a pipe, INPUT may be WAV, AIFF, AU, W64,
+Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes any.
 
 Exit status:
   0  success
@@ -87,9 +93,11 @@ Exit status:
 )";
 
 void define_options(CLI::App& app, options& chosen) {
-    app.add_option("INPUT", chosen.input, "Audio file to filter (any format libsndfile reads)");
+    app.add_option("INPUT", chosen.input,
+                   "Audio file to filter (any format libsndfile reads), - for standard input");
     app.add_option("OUTPUT", chosen.output,
-                   "File to write; its extension chooses the container (.wav, .flac, ...)");
+                   "File to write; its extension chooses the container (.wav, .flac, .ogg, "
+                   ".opus, .mp3, ...); - for standard output");
     app.add_option("--highpass", chosen.highpass_hz, "High-pass cut-off (hPass=1, hFrequency=HZ)")
         ->type_name("HZ");
     app.add_option("--lowpass", chosen.lowpass_hz, "Low-pass cut-off (lPass=1, lFrequency=HZ/1000)")
@@ -108,6 +116,9 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("--format", chosen.sample_format, "Sample format of OUTPUT (default: INPUT's)")
         ->type_name("NAME")
         ->check(CLI::IsMember(sample_format_names()));
+    app.add_option("-t,--type", chosen.type,
+                   "Container of OUTPUT instead of its extension's (wav for -)")
+        ->type_name("EXT");
     app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
         ->type_name("N")
         ->capture_default_str()
@@ -224,7 +235,7 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
         output.write(samples, frames);
     };
     const double rate = input.sample_rate();
-    progress_display progress(!quiet && ::isatty(STDERR_FILENO) != 0 &&
+    progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
                                   static_cast<double>(input.frames()) >
                                       k_progress_from_seconds * rate,
                               input.frames(), rate);
@@ -253,17 +264,19 @@ void filter_file(const options& chosen) {
     channel_conversion conversion = conversion_for(request, input.channels());
     const int channels = conversion.output_channels();
     const int rate = input.sample_rate();
-    sound_output output(
-        chosen.output,
-        output_format(chosen.output, input.format(), chosen.sample_format, channels, rate),
-        channels, rate);
+    const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
+                                                   chosen.sample_format, channels, rate);
+    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames()});
 
     const component_module module(chosen.module.empty() ? default_module_path() : chosen.module);
     checked_configuration configuration(std::move(settings), rate);
+    stdout_capture capture;
     filter_session session(module, channels, rate, configuration);
-    // The component's line comes out before anything zq-filter says next, even into a pipe.
-    std::fflush(stdout);
+    const std::string component_said = capture.release();
     configuration.require_all_known();
+    if (!chosen.quiet) std::fputs(component_said.c_str(), stderr);
+    if (!chosen.quiet && !encoding.note.empty())
+        std::fprintf(stderr, "zq-filter: %s\n", encoding.note.c_str());
     const sf_count_t frames =
         filter_stream(input, conversion, session, output, chosen.frames, chosen.quiet);
     output.commit();
@@ -273,7 +286,8 @@ void filter_file(const options& chosen) {
     std::fprintf(stderr,
                  "zq-filter: wrote %s: %lld frames of %d channels at %d Hz in %.2f s (%.0fx real "
                  "time)\n",
-                 chosen.output.c_str(), static_cast<long long>(frames), channels, rate, elapsed,
+                 is_standard_stream(chosen.output) ? "standard output" : chosen.output.c_str(),
+                 static_cast<long long>(frames), channels, rate, elapsed,
                  static_cast<double>(frames) / rate / elapsed);
 }
 
