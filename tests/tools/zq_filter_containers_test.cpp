@@ -1,5 +1,6 @@
-// zq-filter in pipelines: "-" for standard input and output, the container of a piped OUTPUT
-// from --type, and standard output holding nothing but audio.
+// How audio gets in and out of zq-filter: pipelines ("-" for standard input and output, the
+// container of a piped OUTPUT from --type, standard output holding nothing but audio) and the
+// containers and encodings that OUTPUT's name chooses.
 #include "tool_test_support.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,47 @@ TEST(zq_filter, reads_and_writes_pipes_keeping_standard_output_for_audio) {
         ASSERT_EQ(written.samples.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_NEAR(written.samples[i], expected[i], each.tolerance) << "sample " << i;
+    }
+}
+
+struct container_case {
+    const char* input; // in.wav (float), in16.wav (16-bit) or in.mp3
+    const char* output;
+    const char* options;
+    int format;       // what OUTPUT must hold
+    const char* note; // expected on stderr; "" for nothing at all
+};
+
+const container_case k_containers[] = {
+    {"in.wav", "out.ogg", "", SF_FORMAT_OGG | SF_FORMAT_VORBIS, ""},
+    {"in.wav", "out.opus", "", SF_FORMAT_OGG | SF_FORMAT_OPUS, ""},
+    {"in.wav", "out.mp3", "", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, ""},
+    {"in.wav", "out.aif", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, ""},
+    {"in16.wav", "out.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ""},
+    {"in.wav", "out.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+     "zq-filter: OUTPUT is Signed 24 bit PCM: a FLAC (Free Lossless Audio Codec) file does not "
+     "take "
+     "INPUT's 32 bit float (--format chooses another)\n"},
+    {"in.mp3", "out.wav", "", SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+     "zq-filter: OUTPUT is 32 bit float: a WAV (Microsoft) file does not take INPUT's MPEG "
+     "Layer III (--format chooses another)\n"},
+    {"in.mp3", "out.wav", "--format pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, ""},
+};
+
+TEST(zq_filter, names_containers_by_their_usual_extensions_and_picks_an_encoding_that_fits) {
+    const scratch_space scratch;
+    sound signal = test_signal(2, 48000, 4800);
+    write_sound(scratch.in, signal);
+    signal.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write_sound(scratch.work / "in16.wav", signal);
+    ASSERT_EQ(scratch.shell("zq-filter -q in.wav in.mp3").status, 0);
+    for (const container_case& each : k_containers) {
+        SCOPED_TRACE(std::string(each.input) + " -> " + each.output + " " + each.options);
+        const run_result result =
+            scratch.shell(std::string("zq-filter ") + each.options + " " + each.input + " " +
+                          each.output + " 2>&1 | " + "grep -v '^fracts\\|^zq-filter: wrote' >&2");
+        EXPECT_EQ(result.err, each.note);
+        EXPECT_EQ(read_sound(scratch.work / each.output).format, each.format);
     }
 }
 
