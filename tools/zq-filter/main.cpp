@@ -4,6 +4,7 @@
 // carries only audio (OUTPUT "-"), --help and --version.
 #include "channel_conversion.h"
 #include "component_host.h"
+#include "levels.h"
 #include "settings.h"
 #include "sound_files.h"
 #include "standard_streams.h"
@@ -37,6 +38,8 @@ struct options {
     std::vector<std::string> assignments;
     std::string highpass_hz;
     std::string lowpass_hz;
+    std::string gain_db;
+    bool no_dither = false;
     std::string mix_layout;
     bool mix_pairs = false;
     std::string routes;
@@ -51,6 +54,12 @@ constexpr char k_footer[] = R"(Settings, as the component reads them:
   hFrequency=HZ     high-pass cut-off in Hz, 50 .. 0.45 x rate
   lFrequency=KHZ    low-pass cut-off in kHz (!), 0.2 .. 0.00045 x rate
   A value outside its bounds (which follow INPUT's sample rate) is refused.
+
+Levels:
+  --gain DB         Scales INPUT before the filter (and before --mix or --route).
+  Samples past full scale of an integer OUTPUT are clipped and counted at the end. TPDF dither
+  is added when OUTPUT is 16-bit (or 8-bit) PCM and INPUT had more bits (--no-dither: none);
+  float and 24/32-bit OUTPUTs are never dithered.
 
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
@@ -102,6 +111,10 @@ void define_options(CLI::App& app, options& chosen) {
         ->type_name("HZ");
     app.add_option("--lowpass", chosen.lowpass_hz, "Low-pass cut-off (lPass=1, lFrequency=HZ/1000)")
         ->type_name("HZ");
+    app.add_option("--gain", chosen.gain_db, "Gain before the filter, -120 .. 120 dB")
+        ->type_name("DB");
+    app.add_flag("--no-dither", chosen.no_dither,
+                 "No TPDF dither when OUTPUT has 16 bits or fewer and INPUT more");
     app.add_option("-s,--set", chosen.assignments, "Component setting, repeatable")
         ->type_name("KEY=VALUE")
         ->allow_extra_args(false)
@@ -226,13 +239,21 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
-// Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
-// returns the frames filtered.
-sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
-                         filter_session& session, sound_output& output, int block_frames,
-                         bool quiet) {
-    const filter_session::sink write = [&output](const float* samples, long frames) {
-        output.write(samples, frames);
+// What happens to the samples besides the filter, in the order they meet it.
+struct stream_stages {
+    input_gain gain;
+    channel_conversion conversion;
+    output_levels levels;
+};
+
+// Feeds INPUT through the stages and the filter into OUTPUT, block by block; returns the frames
+// filtered.
+sf_count_t filter_stream(sound_input& input, stream_stages& stages, filter_session& session,
+                         sound_output& output, int block_frames, bool quiet) {
+    const int channels = stages.conversion.output_channels();
+    const filter_session::sink write = [&](const float* samples, long frames) {
+        output.write(stages.levels.prepare(samples, static_cast<std::size_t>(frames) * channels),
+                     frames);
     };
     const double rate = input.sample_rate();
     progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
@@ -243,7 +264,8 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
     sf_count_t done = 0;
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
         stop_if_signalled();
-        session.filter(conversion.convert(block.data(), static_cast<long>(got)),
+        stages.gain.apply(block.data(), static_cast<std::size_t>(got) * input.channels());
+        session.filter(stages.conversion.convert(block.data(), static_cast<long>(got)),
                        static_cast<long>(got), write);
         done += got;
         progress.update(done);
@@ -257,6 +279,7 @@ void filter_file(const options& chosen) {
     std::vector<setting> settings =
         collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz);
     const channel_request request = read_channel_request(chosen);
+    input_gain gain(chosen.gain_db);
     sound_input input(chosen.input);
     if (input.is_same_file(chosen.output))
         throw tool_error(failure::usage, "INPUT and OUTPUT are the same file (\"" + chosen.output +
@@ -267,6 +290,8 @@ void filter_file(const options& chosen) {
     const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
                                                    chosen.sample_format, channels, rate);
     sound_output output(chosen.output, {encoding.format, channels, rate, input.frames()});
+    stream_stages stages{std::move(gain), std::move(conversion),
+                         output_levels(encoding.format, input.format(), !chosen.no_dither)};
 
     const component_module module(chosen.module.empty() ? default_module_path() : chosen.module);
     checked_configuration configuration(std::move(settings), rate);
@@ -278,8 +303,10 @@ void filter_file(const options& chosen) {
     if (!chosen.quiet && !encoding.note.empty())
         std::fprintf(stderr, "zq-filter: %s\n", encoding.note.c_str());
     const sf_count_t frames =
-        filter_stream(input, conversion, session, output, chosen.frames, chosen.quiet);
+        filter_stream(input, stages, session, output, chosen.frames, chosen.quiet);
     output.commit();
+    const std::string clipped = stages.levels.clip_report(stages.gain);
+    if (!clipped.empty()) std::fprintf(stderr, "zq-filter: %s\n", clipped.c_str());
 
     if (chosen.quiet) return;
     const double elapsed = seconds_since(started);
