@@ -41,7 +41,7 @@ const pipe_case k_pipes[] = {
 TEST(zq_filter, reads_and_writes_pipes_keeping_standard_output_for_audio) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 5000));
-    const std::vector<float> expected = filter_with_library(read_sound(scratch.in), 300.0f, 0.0f);
+    const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 0.0f);
     for (const pipe_case& each : k_pipes) {
         SCOPED_TRACE(each.command);
         const run_result result = scratch.shell(each.command);

@@ -5,8 +5,11 @@
 #include "channel_conversion.h"
 #include "component_host.h"
 #include "levels.h"
+#include "precise_session.h"
+#include "response_report.h"
 #include "settings.h"
 #include "sound_files.h"
+#include "soundness_gate.h"
 #include "standard_streams.h"
 #include "stdout_capture.h"
 #include "tool_error.h"
@@ -15,8 +18,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +31,8 @@ namespace {
 
 constexpr int k_default_frames = 1024;
 constexpr int k_max_frames = 1 << 20;
+constexpr int k_default_order = 4;
+constexpr double k_default_response_rate = 48000.0;
 // Shorter files finish before a progress display would be worth drawing.
 constexpr double k_progress_from_seconds = 5.0;
 
@@ -44,6 +51,12 @@ struct options {
     bool mix_pairs = false;
     std::string routes;
     int frames = k_default_frames;
+    bool precise = false;
+    int order = k_default_order;
+    bool order_given = false;
+    bool strict = false;
+    std::string response; // "", "text" or "csv"
+    double response_rate = k_default_response_rate;
     bool quiet = false;
     bool version = false;
 };
@@ -54,6 +67,15 @@ constexpr char k_footer[] = R"(Settings, as the component reads them:
   hFrequency=HZ     high-pass cut-off in Hz, 50 .. 0.45 x rate
   lFrequency=KHZ    low-pass cut-off in kHz (!), 0.2 .. 0.00045 x rate
   A value outside its bounds (which follow INPUT's sample rate) is refused.
+
+Exact and precise:
+  By default the filter is exactly the component's: single-precision designs and recursions,
+  bit for bit. At some rates and cut-offs that design is unsound (unstable, a boost, a broken
+  passband): zq-filter then refuses before writing anything and names the problem. Where it
+  only loses stopband depth it warns and goes on (--strict refuses). --precise filters with
+  double-precision Butterworth sections instead (order 4 per side, or --order), accurate at
+  every rate from 8 kHz to 384 kHz and cut-offs from 10 Hz to 0.49 x rate.
+  --response [--rate R] shows what the settings do, for both, without any audio.
 
 Levels:
   --gain DB         Scales INPUT before the filter (and before --mix or --route).
@@ -95,10 +117,11 @@ Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes 
 
 Exit status:
   0  success
-  1  bad command line or setting, or a --mix or --route INPUT's channels do not allow
+  1  bad command line or setting, settings the exact design cannot filter soundly, or a --mix
+     or --route INPUT's channels do not allow
   2  INPUT missing, unreadable, not audio, or with a channel count the filter refuses
   3  OUTPUT cannot be written
-  4  the component module cannot be loaded, or the component failed
+  4  the component module cannot be loaded, or the filter failed (a non-finite sample)
 )";
 
 void define_options(CLI::App& app, options& chosen) {
@@ -136,6 +159,23 @@ void define_options(CLI::App& app, options& chosen) {
         ->type_name("N")
         ->capture_default_str()
         ->check(CLI::Range(1, k_max_frames));
+    app.add_flag("--precise", chosen.precise,
+                 "Double-precision Butterworth sections instead of the component's design");
+    app.add_option("--order", chosen.order, "Order of each side with --precise")
+        ->type_name("2|4|6|8")
+        ->capture_default_str()
+        ->check(CLI::IsMember({2, 4, 6, 8}))
+        ->each([&chosen](const std::string&) { chosen.order_given = true; });
+    app.add_flag("--strict", chosen.strict, "Refuse settings the exact design only degrades");
+    app.add_option("--response", chosen.response,
+                   "Print the response of the settings (text, or csv) instead of filtering")
+        ->type_name("[=csv]")
+        ->expected(0, 1)
+        ->check(CLI::IsMember({"text", "csv"}));
+    app.add_option("--rate", chosen.response_rate, "Sample rate for --response")
+        ->type_name("HZ")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
     app.add_option("--module", chosen.module,
                    "Component module to load (default: the one installed beside zq-filter)")
         ->type_name("PATH");
@@ -239,6 +279,19 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
+// Stops the run before a sample that is not a finite number reaches OUTPUT.
+void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
+    const long count = frames * channels;
+    const float* bad =
+        std::find_if(samples, samples + count, [](float sample) { return !std::isfinite(sample); });
+    if (bad == samples + count) return;
+    const long index = bad - samples;
+    throw tool_error(failure::component, "the filter produced a non-finite sample (channel " +
+                                             std::to_string(index % channels) + ", frame " +
+                                             std::to_string(frames_before + index / channels) +
+                                             "); OUTPUT was not written");
+}
+
 // What happens to the samples besides the filter, in the order they meet it.
 struct stream_stages {
     input_gain gain;
@@ -248,12 +301,15 @@ struct stream_stages {
 
 // Feeds INPUT through the stages and the filter into OUTPUT, block by block; returns the frames
 // filtered.
-sf_count_t filter_stream(sound_input& input, stream_stages& stages, filter_session& session,
+sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
                          sound_output& output, int block_frames, bool quiet) {
     const int channels = stages.conversion.output_channels();
-    const filter_session::sink write = [&](const float* samples, long frames) {
+    sf_count_t written = 0;
+    const stream_filter::sink write = [&](const float* samples, long frames) {
+        require_finite(samples, frames, channels, written);
         output.write(stages.levels.prepare(samples, static_cast<std::size_t>(frames) * channels),
                      frames);
+        written += frames;
     };
     const double rate = input.sample_rate();
     progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
@@ -265,13 +321,29 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, filter_sessi
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
         stop_if_signalled();
         stages.gain.apply(block.data(), static_cast<std::size_t>(got) * input.channels());
-        session.filter(stages.conversion.convert(block.data(), static_cast<long>(got)),
-                       static_cast<long>(got), write);
+        filter.filter(stages.conversion.convert(block.data(), static_cast<long>(got)),
+                      static_cast<long>(got), write);
         done += got;
         progress.update(done);
     }
-    session.finish(write);
+    filter.finish(write);
     return done;
+}
+
+// The exact realization is the component itself, loaded as a host loads it; what it is asked
+// to do is checked for soundness once it has accepted the settings.
+std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
+                                                const options& chosen, int channels, int rate,
+                                                checked_configuration& configuration,
+                                                std::string& component_said) {
+    stdout_capture capture;
+    auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
+    component_said = capture.release();
+    configuration.require_all_known();
+    check_exact_request(rate, channels,
+                        read_filter_request(configuration, ns_filter_engine::bounds_at(rate)),
+                        chosen.strict);
+    return session;
 }
 
 void filter_file(const options& chosen) {
@@ -289,22 +361,28 @@ void filter_file(const options& chosen) {
     const int rate = input.sample_rate();
     const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
                                                    chosen.sample_format, channels, rate);
-    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames()});
-    stream_stages stages{std::move(gain), std::move(conversion),
-                         output_levels(encoding.format, input.format(), !chosen.no_dither)};
 
-    const component_module module(chosen.module.empty() ? default_module_path() : chosen.module);
     checked_configuration configuration(std::move(settings), rate);
-    stdout_capture capture;
-    filter_session session(module, channels, rate, configuration);
-    const std::string component_said = capture.release();
-    configuration.require_all_known();
+    std::unique_ptr<component_module> module;
+    std::unique_ptr<stream_filter> filter;
+    std::string component_said; // shown once OUTPUT is open, so a failure says one line
+    if (chosen.precise) {
+        filter = std::make_unique<precise_session>(channels, rate, chosen.order, configuration);
+    } else {
+        module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
+                                                                          : chosen.module);
+        filter = exact_filter_for(*module, chosen, channels, rate, configuration, component_said);
+    }
+    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames()});
     if (!chosen.quiet) std::fputs(component_said.c_str(), stderr);
     if (!chosen.quiet && !encoding.note.empty())
         std::fprintf(stderr, "zq-filter: %s\n", encoding.note.c_str());
+    stream_stages stages{std::move(gain), std::move(conversion),
+                         output_levels(encoding.format, input.format(), !chosen.no_dither)};
     const sf_count_t frames =
-        filter_stream(input, stages, session, output, chosen.frames, chosen.quiet);
+        filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet);
     output.commit();
+    filter.reset(); // before the module that made it
     const std::string clipped = stages.levels.clip_report(stages.gain);
     if (!clipped.empty()) std::fprintf(stderr, "zq-filter: %s\n", clipped.c_str());
 
@@ -316,6 +394,27 @@ void filter_file(const options& chosen) {
                  is_standard_stream(chosen.output) ? "standard output" : chosen.output.c_str(),
                  static_cast<long long>(frames), channels, rate, elapsed,
                  static_cast<double>(frames) / rate / elapsed);
+}
+
+// --response: the settings read as the filter would read them, at --rate, with the wider of
+// the two realizations' bounds so that either column can show what it does.
+void print_response(const options& chosen) {
+    const double rate = chosen.response_rate;
+    checked_configuration configuration(
+        collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz), rate);
+    ns_filter_engine::filter_request request;
+    try {
+        request = read_filter_request(
+            configuration,
+            ns_filter_engine::bounds_for(ns_filter_engine::realization::precise, rate));
+    } catch (const ZQ::CException&) {
+        throw tool_error(failure::usage, configuration.violation());
+    }
+    configuration.require_all_known();
+    if (chosen.response == "csv")
+        print_response_csv(stdout, rate, request, chosen.order);
+    else
+        print_response_table(stdout, rate, request, chosen.order);
 }
 
 int report(const char* message, int exit_status) {
@@ -331,8 +430,11 @@ int run(int argc, char** argv) {
     define_options(app, chosen);
     try {
         app.parse(argc, argv);
-        if (!chosen.version && chosen.output.empty())
+        if (app.count("--response") > 0 && chosen.response.empty()) chosen.response = "text";
+        if (!chosen.version && chosen.response.empty() && chosen.output.empty())
             throw CLI::ValidationError("INPUT and OUTPUT are required");
+        if (chosen.order_given && !chosen.precise && chosen.response.empty())
+            throw CLI::ValidationError("--order applies to --precise");
     } catch (const CLI::CallForHelp& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
@@ -343,6 +445,8 @@ int run(int argc, char** argv) {
     try {
         if (chosen.version)
             print_version(chosen);
+        else if (!chosen.response.empty())
+            print_response(chosen);
         else
             filter_file(chosen);
         return 0;
