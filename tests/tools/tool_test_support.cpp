@@ -55,6 +55,15 @@ sound test_signal(int channels, int rate, int frames, unsigned seed) {
     return content;
 }
 
+double tone_amplitude(const sound& content, int channel, double hz) {
+    const std::size_t frames = content.samples.size() / content.channels;
+    std::complex<double> sum;
+    for (std::size_t i = 0; i < frames; ++i)
+        sum += double{content.samples[i * content.channels + channel]} *
+               std::polar(1.0, -2.0 * M_PI * hz * double(i) / content.rate);
+    return 2.0 * std::abs(sum) / double(frames);
+}
+
 std::string file_bytes(const fs::path& path) {
     std::ifstream stream(path, std::ios::binary);
     std::ostringstream bytes;

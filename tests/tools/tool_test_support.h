@@ -31,6 +31,9 @@ sound read_sound(const std::filesystem::path& path);
 // A float WAV of uniform noise at half full scale, the same for the same arguments.
 sound test_signal(int channels, int rate, int frames, unsigned seed = 7);
 std::string file_bytes(const std::filesystem::path& path);
+// The amplitude of a tone of `hz` in `channel`, from one DFT bin: the tone must complete whole
+// periods over the sound.
+double tone_amplitude(const sound& content, int channel, double hz);
 // `text` split at spaces.
 std::vector<std::string> words(const std::string& text);
 

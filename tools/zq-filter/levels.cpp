@@ -31,10 +31,9 @@ constexpr encoding_bits k_linear_bits[] = {
     {SF_FORMAT_PCM_32, 32},  {SF_FORMAT_ALAC_32, 32}};
 
 // Encodings that hold samples beyond full scale, or whose decoders see to it themselves.
-constexpr int k_unclipped[] = {SF_FORMAT_FLOAT,        SF_FORMAT_DOUBLE,
-                               SF_FORMAT_VORBIS,       SF_FORMAT_OPUS,
-                               SF_FORMAT_MPEG_LAYER_I, SF_FORMAT_MPEG_LAYER_II,
-                               SF_FORMAT_MPEG_LAYER_III};
+constexpr int k_unclipped[] = {
+    SF_FORMAT_FLOAT,        SF_FORMAT_DOUBLE,        SF_FORMAT_VORBIS,        SF_FORMAT_OPUS,
+    SF_FORMAT_MPEG_LAYER_I, SF_FORMAT_MPEG_LAYER_II, SF_FORMAT_MPEG_LAYER_III};
 
 // The linear resolution of an encoding, 0 for one that is not linear PCM.
 int linear_bits(int format) {
@@ -60,8 +59,8 @@ input_gain::input_gain(const std::string& decibels) {
     errno = 0;
     decibels_ = std::strtod(decibels.c_str(), &end);
     if (*end != '\0' || errno == ERANGE || !(std::fabs(decibels_) <= k_gain_limit_db))
-        throw tool_error(failure::usage, "--gain " + decibels +
-                                             ": give decibels from -120 to 120, e.g. -3");
+        throw tool_error(failure::usage,
+                         "--gain " + decibels + ": give decibels from -120 to 120, e.g. -3");
     factor_ = static_cast<float>(std::pow(10.0, decibels_ / 20.0));
 }
 

@@ -3,6 +3,7 @@
 // out. Everything zq-filter and the component say goes to standard error; standard output
 // carries only audio (OUTPUT "-"), --help and --version.
 #include "channel_conversion.h"
+#include "channel_layouts.h"
 #include "component_host.h"
 #include "levels.h"
 #include "precise_session.h"
@@ -90,7 +91,9 @@ Channels, converted before the filter (OUTPUT has the converted channels):
                     stereo; 5.1 to mono, stereo, 5.0 (drops the LFE) and 7.1; 7.1 to mono,
                     stereo and 5.1; an even count of 10 or more to stereo by pairs. INPUT
                     already in LAYOUT passes through untouched; any other combination is
-                    refused, listing the layouts INPUT can be mixed to.
+                    refused, listing the layouts INPUT can be mixed to. INPUT's channels
+                    are taken from where its channel map (or its container, FLAC or Ogg)
+                    places them; a file that declares nothing is taken in these orders.
   --pairs           With --mix stereo from an even count: L = ch0 + ch2 + ..., R = ch1 + ch3
                     + ..., without gain (instead of the 5.1 or 7.1 down-mix).
   --route IN:OUT,.. Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
@@ -98,6 +101,8 @@ Channels, converted before the filter (OUTPUT has the converted channels):
                     An OUT fed by several inputs is their average, one fed by none is silent,
                     and channels not routed are dropped. Not together with --mix.
   Down-mixes add channels and can exceed full scale: integer OUTPUT clips, float keeps it all.
+  OUTPUT keeps its channels in its container's order (a WAV's 5.1: L R C LFE Ls Rs) and
+  declares them where the container can (WAV, CAF, AIFF).
 
 Examples:
   zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
@@ -292,10 +297,35 @@ void require_finite(const float* samples, long frames, int channels, sf_count_t 
                                              "); OUTPUT was not written");
 }
 
+// Where the channels are before and after the conversion. A fixed --mix takes INPUT's channels
+// in the library's order of their layout and gives its own; --route leaves their places open.
+struct channel_places {
+    channel_order to_library; // INPUT into the library's order, for a fixed --mix
+    channel_positions converted;
+    std::string assumed; // what --mix took an undeclared order to be, or empty
+};
+
+channel_places place_channels(const channel_request& request, const sound_input& input,
+                              int converted_channels) {
+    const int channels = input.channels();
+    channel_places places;
+    const channel_positions declared =
+        input_positions(input.channel_map(), input.format() & SF_FORMAT_TYPEMASK, channels);
+    places.converted = declared;
+    if (!request.routes.empty()) places.converted.clear();
+    if (request.mix_channels == 0 || converted_channels == channels) return places;
+    if (!request.mix_pairs && !library_positions(channels).empty())
+        places.to_library = order_for_mixing(declared, channels, places.assumed);
+    places.converted = library_positions(converted_channels);
+    return places;
+}
+
 // What happens to the samples besides the filter, in the order they meet it.
 struct stream_stages {
     input_gain gain;
+    channel_order to_library;
     channel_conversion conversion;
+    channel_order to_container;
     output_levels levels;
 };
 
@@ -307,7 +337,8 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
     sf_count_t written = 0;
     const stream_filter::sink write = [&](const float* samples, long frames) {
         require_finite(samples, frames, channels, written);
-        output.write(stages.levels.prepare(samples, static_cast<std::size_t>(frames) * channels),
+        const float* ordered = stages.to_container.apply(samples, frames);
+        output.write(stages.levels.prepare(ordered, static_cast<std::size_t>(frames) * channels),
                      frames);
         written += frames;
     };
@@ -321,6 +352,7 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
         stop_if_signalled();
         stages.gain.apply(block.data(), static_cast<std::size_t>(got) * input.channels());
+        stages.to_library.apply_in_place(block.data(), static_cast<long>(got));
         filter.filter(stages.conversion.convert(block.data(), static_cast<long>(got)),
                       static_cast<long>(got), write);
         done += got;
@@ -358,9 +390,12 @@ void filter_file(const options& chosen) {
                                              "\"); choose another OUTPUT");
     channel_conversion conversion = conversion_for(request, input.channels());
     const int channels = conversion.output_channels();
+    channel_places places = place_channels(request, input, channels);
     const int rate = input.sample_rate();
     const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
                                                    chosen.sample_format, channels, rate);
+    channel_order to_container =
+        order_for_container(places.converted, encoding.format & SF_FORMAT_TYPEMASK);
 
     checked_configuration configuration(std::move(settings), rate);
     std::unique_ptr<component_module> module;
@@ -373,11 +408,15 @@ void filter_file(const options& chosen) {
                                                                           : chosen.module);
         filter = exact_filter_for(*module, chosen, channels, rate, configuration, component_said);
     }
-    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames()});
-    if (!chosen.quiet) std::fputs(component_said.c_str(), stderr);
-    if (!chosen.quiet && !encoding.note.empty())
-        std::fprintf(stderr, "zq-filter: %s\n", encoding.note.c_str());
-    stream_stages stages{std::move(gain), std::move(conversion),
+    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames(),
+                                        to_container.applied_to(places.converted)});
+    if (!chosen.quiet) {
+        std::fputs(component_said.c_str(), stderr);
+        for (const std::string& note : {places.assumed, encoding.note})
+            if (!note.empty()) std::fprintf(stderr, "zq-filter: %s\n", note.c_str());
+    }
+    stream_stages stages{std::move(gain), std::move(places.to_library), std::move(conversion),
+                         std::move(to_container),
                          output_levels(encoding.format, input.format(), !chosen.no_dither)};
     const sf_count_t frames =
         filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet);

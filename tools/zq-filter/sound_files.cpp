@@ -1,5 +1,6 @@
 #include "sound_files.h"
 
+#include "channel_layouts.h"
 #include "standard_streams.h"
 #include "tool_error.h"
 
@@ -192,6 +193,13 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
     return got;
 }
 
+std::vector<int> sound_input::channel_map() const {
+    std::vector<int> map(static_cast<std::size_t>(info_.channels));
+    const int bytes = static_cast<int>(map.size() * sizeof(int));
+    if (!sf_command(file_, SFC_GET_CHANNEL_MAP_INFO, map.data(), bytes)) map.clear();
+    return map;
+}
+
 bool sound_input::is_same_file(const std::string& path) const {
     if (descriptor_ < 0 || is_standard_stream(path)) return false;
     struct stat other {};
@@ -243,8 +251,11 @@ sound_output::sound_output(const std::string& path, const output_description& de
     info.samplerate = description.sample_rate;
     info.format = description.format;
     info.frames = description.frames;
+    const std::vector<int>& map = description.channel_map;
+    if (!map.empty() && info.channels > 2 && (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV)
+        info.format = SF_FORMAT_WAVEX | (info.format & SF_FORMAT_SUBMASK);
     if (is_standard_stream(path)) {
-        file_ = open_standard_output(info, 0);
+        file_ = open_standard_output(info, wav_channel_mask(map));
     } else {
         open_temporary_file();
         file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
@@ -254,6 +265,10 @@ sound_output::sound_output(const std::string& path, const output_description& de
         discard();
         throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
     }
+    // Containers without a map keep their own order, which the channels are already in.
+    if (!map.empty())
+        sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(map.data()),
+                   static_cast<int>(map.size() * sizeof(int)));
     // Filtering can push an integer signal past full scale; clip rather than wrap around.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.

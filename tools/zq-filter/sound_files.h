@@ -30,6 +30,8 @@ public:
     sf_count_t frames() const noexcept { return info_.frames; }
     // Whether INPUT is a pipe, read once from start to end.
     bool streamed() const noexcept { return streamed_; }
+    // The position of each channel as the file declares it (SF_CHANNEL_MAP_*), or empty.
+    std::vector<int> channel_map() const;
 
     // Reads up to `frames` frames into `interleaved` (frames × channels floats); returns how
     // many were read, 0 at the end. Throws tool_error(input) on a read error.
@@ -74,6 +76,10 @@ struct output_description {
     int channels = 0;
     int sample_rate = 0;
     sf_count_t frames = 0; // expected; 0 when not known (sizes the header of a piped WAV)
+    // The position of each channel (SF_CHANNEL_MAP_*), declared where the container keeps a
+    // map (a WAV of more than two channels becomes WAVE_FORMAT_EXTENSIBLE for it); empty for
+    // none.
+    std::vector<int> channel_map;
 };
 
 class sound_output {
