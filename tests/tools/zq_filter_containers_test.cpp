@@ -1,11 +1,12 @@
 // How audio gets in and out of zq-filter: pipelines ("-" for standard input and output, the
 // container of a piped OUTPUT from --type, standard output holding nothing but audio) and the
-// containers and encodings that OUTPUT's name chooses.
+// containers and encodings that OUTPUT's name chooses, and the metadata carried across.
 #include "tool_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace zq_tool_test {
 namespace {
@@ -102,6 +103,90 @@ TEST(zq_filter, names_containers_by_their_usual_extensions_and_picks_an_encoding
                           each.output + " 2>&1 | " + "grep -v '^fracts\\|^zq-filter: wrote' >&2");
         EXPECT_EQ(result.err, each.note);
         EXPECT_EQ(read_sound(scratch.work / each.output).format, each.format);
+    }
+}
+
+struct metadata {
+    std::string title, artist, comment;
+    std::string bext_description; // empty for no bext
+    std::uint64_t time_reference = 0;
+    std::vector<std::uint32_t> cue_offsets;
+};
+
+void write_metadata(const std::filesystem::path& path, const metadata& tags) {
+    SF_INFO info{1, 48000, 1, k_float_wav, 0, 0};
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    sf_set_string(file, SF_STR_TITLE, tags.title.c_str());
+    sf_set_string(file, SF_STR_ARTIST, tags.artist.c_str());
+    sf_set_string(file, SF_STR_COMMENT, tags.comment.c_str());
+    SF_BROADCAST_INFO bext{};
+    std::strcpy(bext.description, tags.bext_description.c_str());
+    bext.time_reference_low = static_cast<std::uint32_t>(tags.time_reference);
+    bext.time_reference_high = static_cast<std::uint32_t>(tags.time_reference >> 32);
+    sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
+    SF_CUES cues{};
+    for (const std::uint32_t offset : tags.cue_offsets)
+        cues.cue_points[cues.cue_count++] = {
+            int(cues.cue_count), offset, 0x61746164, 0, 0, offset, ""};
+    sf_command(file, SFC_SET_CUE, &cues, sizeof cues);
+    const std::vector<float> silence(4800);
+    sf_writef_float(file, silence.data(), 4800);
+    sf_close(file);
+}
+
+metadata read_metadata(const std::filesystem::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    const auto text = [file](int kind) {
+        const char* found = sf_get_string(file, kind);
+        return std::string(found ? found : "");
+    };
+    metadata tags{text(SF_STR_TITLE), text(SF_STR_ARTIST), text(SF_STR_COMMENT), "", 0, {}};
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext)) {
+        tags.bext_description = bext.description;
+        tags.time_reference = bext.time_reference_low | std::uint64_t{bext.time_reference_high}
+                                                            << 32;
+    }
+    SF_CUES cues{};
+    if (sf_command(file, SFC_GET_CUE, &cues, sizeof cues))
+        for (std::uint32_t k = 0; k < cues.cue_count; ++k)
+            tags.cue_offsets.push_back(cues.cue_points[k].sample_offset);
+    sf_close(file);
+    return tags;
+}
+
+struct metadata_case {
+    const char* output;
+    bool bext, cues; // kept besides the strings
+    const char* lost;
+};
+
+const metadata_case k_metadata[] = {
+    {"out.wav", true, true, ""},
+    {"out.aiff", false, true, "AIFF (Apple/SGI), does not keep INPUT's broadcast extension (bext)"},
+    {"out.flac", false, false,
+     "FLAC (Free Lossless Audio Codec), does not keep INPUT's broadcast extension (bext), cue "
+     "points"},
+};
+
+TEST(zq_filter, carries_strings_bext_and_cue_points_where_the_container_keeps_them) {
+    const scratch_space scratch;
+    const metadata tags{
+        "Take 3",   "The band", "rough mix", "desk A", (std::uint64_t{1} << 32) + 172800000,
+        {100, 2000}};
+    write_metadata(scratch.in, tags);
+    for (const metadata_case& each : k_metadata) {
+        SCOPED_TRACE(each.output);
+        const run_result result = scratch.shell(std::string("zq-filter --format pcm24 in.wav ") +
+                                                each.output + " 2>&1 | grep -v '^fracts' >&2");
+        EXPECT_NE(result.err.find(each.lost), std::string::npos) << result.err;
+        const metadata kept = read_metadata(scratch.work / each.output);
+        EXPECT_EQ(kept.title + "/" + kept.artist + "/" + kept.comment,
+                  tags.title + "/" + tags.artist + "/" + tags.comment);
+        EXPECT_EQ(kept.bext_description, each.bext ? tags.bext_description : "");
+        EXPECT_EQ(kept.time_reference, each.bext ? tags.time_reference : 0);
+        EXPECT_EQ(kept.cue_offsets, each.cues ? tags.cue_offsets : std::vector<std::uint32_t>{});
     }
 }
 

@@ -408,11 +408,12 @@ void filter_file(const options& chosen) {
                                                                           : chosen.module);
         filter = exact_filter_for(*module, chosen, channels, rate, configuration, component_said);
     }
-    sound_output output(chosen.output, {encoding.format, channels, rate, input.frames(),
-                                        to_container.applied_to(places.converted)});
+    sound_output output(chosen.output,
+                        {encoding.format, channels, rate, input.frames(),
+                         to_container.applied_to(places.converted), input.metadata()});
     if (!chosen.quiet) {
         std::fputs(component_said.c_str(), stderr);
-        for (const std::string& note : {places.assumed, encoding.note})
+        for (const std::string& note : {places.assumed, encoding.note, output.metadata_lost()})
             if (!note.empty()) std::fprintf(stderr, "zq-filter: %s\n", note.c_str());
     }
     stream_stages stages{std::move(gain), std::move(places.to_library), std::move(conversion),

@@ -269,6 +269,10 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!map.empty())
         sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(map.data()),
                    static_cast<int>(map.size() * sizeof(int)));
+    const std::string lost = write_metadata(file_, info.format, description.metadata);
+    if (!lost.empty())
+        metadata_lost_ = "OUTPUT's container, " + format_name(info.format & SF_FORMAT_TYPEMASK) +
+                         ", does not keep INPUT's " + lost;
     // Filtering can push an integer signal past full scale; clip rather than wrap around.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.

@@ -5,6 +5,8 @@
 // file written as float holds exactly the samples the filter produced.
 #pragma once
 
+#include "metadata.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
@@ -32,6 +34,7 @@ public:
     bool streamed() const noexcept { return streamed_; }
     // The position of each channel as the file declares it (SF_CHANNEL_MAP_*), or empty.
     std::vector<int> channel_map() const;
+    sound_metadata metadata() const { return read_metadata(file_); }
 
     // Reads up to `frames` frames into `interleaved` (frames × channels floats); returns how
     // many were read, 0 at the end. Throws tool_error(input) on a read error.
@@ -80,6 +83,7 @@ struct output_description {
     // map (a WAV of more than two channels becomes WAVE_FORMAT_EXTENSIBLE for it); empty for
     // none.
     std::vector<int> channel_map;
+    sound_metadata metadata; // kept where the container can
 };
 
 class sound_output {
@@ -88,6 +92,9 @@ public:
     ~sound_output();
     sound_output(const sound_output&) = delete;
     sound_output& operator=(const sound_output&) = delete;
+
+    // What OUTPUT's container could not keep of the metadata, for a note; empty when nothing.
+    const std::string& metadata_lost() const noexcept { return metadata_lost_; }
 
     void write(const float* interleaved, sf_count_t frames);
     // Flushes the file to disk and renames it to OUTPUT.
@@ -99,6 +106,7 @@ private:
 
     std::string path_;
     std::string temporary_path_;
+    std::string metadata_lost_;
     int descriptor_ = -1; // -1 for standard output
     SNDFILE* file_ = nullptr;
 };
