@@ -71,7 +71,7 @@ const run_case k_runs[] = {
     {"high_pass_fourth_order_ten_channels", "--highpass 2000", 10, 10, 32000, 2000, 0,
      "fracts are 0.062500 and 0.125000 \n"},
     {"high_pass_in_two_sections", "--highpass 100", 2, 2, 48000, 100, 0, k_fracts_100_4k},
-    {"band_of_fourth_order_sections", "--highpass 1000 --lowpass 4000", 2, 2, 48000, 1000, 4,
+    {"band_of_fourth_order_sections", "--highpass 1kHz --lowpass 4k", 2, 2, 48000, 1000, 4,
      "fracts are 0.020833 and 0.083333 \n"},
     {"band_with_padded_high_section_through_set",
      "--set hPass=1 --set hFrequency=250 --set lPass=1 --set lFrequency=5.5", 1, 1, 44100, 250,

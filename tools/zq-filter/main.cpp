@@ -6,6 +6,7 @@
 #include "channel_layouts.h"
 #include "component_host.h"
 #include "levels.h"
+#include "option_suggestions.h"
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
@@ -462,12 +463,22 @@ int report(const char* message, int exit_status) {
     return exit_status;
 }
 
+std::vector<std::string> long_option_names(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options())
+        for (const std::string& name : option->get_lnames())
+            names.push_back(name);
+    return names;
+}
+
 } // namespace
 
 int run(int argc, char** argv) {
     CLI::App app("Filters an audio file with the zq.filter.audio.hl-pass component.", "zq-filter");
     options chosen;
     define_options(app, chosen);
+    const std::string mistyped = unknown_option({argv + 1, argv + argc}, long_option_names(app));
+    if (!mistyped.empty()) return report(mistyped.c_str(), static_cast<int>(failure::usage));
     try {
         app.parse(argc, argv);
         if (app.count("--response") > 0 && chosen.response.empty()) chosen.response = "text";
