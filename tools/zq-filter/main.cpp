@@ -2,6 +2,7 @@
 // host runs it: load the module, attach the queues, configure, feed frames, write what comes
 // out. Everything zq-filter and the component say goes to standard error; standard output
 // carries only audio (OUTPUT "-"), --help and --version.
+#include "build_description.h"
 #include "channel_conversion.h"
 #include "channel_layouts.h"
 #include "component_host.h"
@@ -97,7 +98,8 @@ Channels, converted before the filter (OUTPUT has the converted channels):
                     places them; a file that declares nothing is taken in these orders.
   --pairs           With --mix stereo from an even count: L = ch0 + ch2 + ..., R = ch1 + ch3
                     + ..., without gain (instead of the 5.1 or 7.1 down-mix).
-  --route IN:OUT,.. Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
+  --route IN:OUT,..
+                    Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
                     (the routing map is 8 x 8); the stream gets the highest OUT + 1 channels.
                     An OUT fed by several inputs is their average, one fed by none is silent,
                     and channels not routed are dropped. Not together with --mix.
@@ -107,15 +109,15 @@ Channels, converted before the filter (OUTPUT has the converted channels):
 
 Examples:
   zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
-  sox in.wav -t wav - | zq-filter --highpass 300 - - | sox -t wav - out.flac
-                                                   in a pipe (--type for other than WAV)
-  zq-filter --set hPass=1 --set hFrequency=80 in.flac out.flac high-pass at 80 Hz
-  zq-filter --lowpass 8000 --format pcm16 in.wav out.wav       low-pass, 16-bit output
-  zq-filter --mix stereo --highpass 80 surround71.wav stereo.wav
-                                                   7.1 down-mixed to stereo, then high-pass
-  zq-filter --mix stereo --pairs in12ch.wav out.wav            12 channels summed by pairs
-  zq-filter --route 0:0,0:1 mono.wav dual.wav                  mono copied to two channels
-  zq-filter --route 1:0,0:1 in.wav swapped.wav                 left and right swapped
+  zq-filter --highpass 80 --lowpass 12k in.flac out.flac      units: Hz, k or kHz
+  zq-filter --set hPass=1 --set hFrequency=80 in.wav out.wav  high-pass at 80 Hz
+  zq-filter --lowpass 8000 --format pcm16 in.wav out.wav      low-pass, 16-bit, dithered
+  zq-filter --gain -3 --lowpass 4000 in.wav out.mp3           3 dB of headroom, MP3 out
+  sox in.wav -t wav - | zq-filter --lowpass 4k - - | play -   through pipes (WAV)
+  zq-filter --mix stereo --highpass 80 in71.wav out.wav       7.1 to stereo, then high-pass
+  zq-filter --mix stereo --pairs in12ch.wav out.wav           12 channels summed by pairs
+  zq-filter --route 0:0,0:1 mono.wav dual.wav                 mono copied to two channels
+  zq-filter --route 1:0,0:1 in.wav swapped.wav                left and right swapped
 
 OUTPUT is written to a temporary file beside it and takes its name only when complete; on any
 failure an existing OUTPUT is left as it was. Through a pipe, INPUT may be WAV, AIFF, AU, W64,
@@ -255,7 +257,7 @@ private:
 };
 
 void print_version(const options& chosen) {
-    std::printf("zq-filter %s\n", ZQ_FILTER_VERSION);
+    std::printf("%s\n", build_description().c_str());
     const std::string path = chosen.module.empty() ? default_module_path() : chosen.module;
     const component_module module(path);
     const std::string banner = module.banner();
