@@ -75,15 +75,8 @@ output_levels::output_levels(int output_format, int input_format, bool dither_al
                          output_format & SF_FORMAT_SUBMASK) == 0) {
     const int bits = linear_bits(output_format);
     if (dither_allowed && bits > 0 && bits <= 16 && input_bits(input_format) > bits)
-        lsb_ = std::ldexp(1.0f, 1 - bits); // libsndfile scales full scale to 2^(bits - 1)
-}
-
-float output_levels::next_uniform() {
-    // xorshift32: cheap, and the same noise on every run, so the same input gives the same file.
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<float>(state_ >> 8) * 0x1p-24f;
+        // libsndfile scales full scale to 2^(bits - 1); the halves count in 2^16ths.
+        dither_scale_ = std::ldexp(1.0f, 1 - bits - 16);
 }
 
 const float* output_levels::prepare(const float* samples, std::size_t count) {
@@ -97,11 +90,26 @@ const float* output_levels::prepare(const float* samples, std::size_t count) {
     }
     if (!dithers()) return samples;
     dithered_.resize(count);
-    // The difference of two uniform values: triangular over (-1, 1) steps, which leaves the
-    // error of rounding independent of the signal.
-    for (std::size_t i = 0; i < count; ++i)
-        dithered_[i] = samples[i] + (next_uniform() - next_uniform()) * lsb_;
+    std::size_t i = 0;
+    for (; i + k_lanes <= count; i += k_lanes)
+        for (std::size_t lane = 0; lane < k_lanes; ++lane)
+            dithered_[i + lane] = with_dither(samples[i + lane], lanes_[lane]);
+    for (std::size_t lane = 0; i < count; ++i, ++lane)
+        dithered_[i] = with_dither(samples[i], lanes_[lane]);
     return dithered_.data();
+}
+
+float output_levels::with_dither(float sample, std::uint32_t& state) const {
+    // xorshift32: cheap, and the same noise on every run, so the same input gives the same file.
+    // One generator per lane lets them run side by side.
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    // Its two halves are two uniform values whose difference is triangular over one step each
+    // way: noise that leaves the error of rounding independent of the signal.
+    const auto high = static_cast<float>(state >> 16);
+    const auto low = static_cast<float>(state & 0xFFFFu);
+    return sample + (high - low) * dither_scale_;
 }
 
 std::string output_levels::clip_report(const input_gain& gain) const {

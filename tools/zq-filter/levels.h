@@ -32,7 +32,7 @@ public:
     // and INPUT's had more.
     output_levels(int output_format, int input_format, bool dither_allowed);
 
-    bool dithers() const noexcept { return lsb_ > 0.0f; }
+    bool dithers() const noexcept { return dither_scale_ > 0.0f; }
     // The samples to write in place of `samples`: counted, then dithered when chosen. The
     // result stays valid until the next call.
     const float* prepare(const float* samples, std::size_t count);
@@ -41,11 +41,14 @@ public:
     std::string clip_report(const input_gain& gain) const;
 
 private:
-    float next_uniform();
+    static constexpr std::size_t k_lanes = 8;
+
+    float with_dither(float sample, std::uint32_t& state) const;
 
     bool counts_;
-    float lsb_ = 0.0f; // the dither's step, 0 without dither
-    std::uint32_t state_ = 0x9E3779B9u;
+    float dither_scale_ = 0.0f; // one step of OUTPUT in 2^16ths; 0 without dither
+    std::uint32_t lanes_[k_lanes] = {0x9E3779B9u, 0x7F4A7C15u, 0x85EBCA6Bu, 0xC2B2AE35u,
+                                     0x27D4EB2Fu, 0x165667B1u, 0xD3A2646Cu, 0xFD7046C5u};
     std::uint64_t samples_ = 0, clipped_ = 0;
     float peak_ = 0.0f;
     std::vector<float> dithered_;
