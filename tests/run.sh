@@ -19,6 +19,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_SANITIZE=address,undefined
              -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCHMARKS=OFF)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS="suppressions=$root/tests/support/leak-suppressions.txt:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

@@ -151,9 +151,8 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed) {
     }
     if (streamed && !listed(k_piped_input, info.format)) {
         sf_close(file);
-        throw tool_error(failure::input, "standard input is a pipe and a " +
-                                             container_name(info.format) +
-                                             " file cannot be read from one" + works);
+        throw tool_error(failure::input, "standard input is a pipe, and libsndfile cannot read " +
+                                             container_name(info.format) + " from one" + works);
     }
     if (streamed) info.frames = 0;
     return file;
@@ -165,10 +164,9 @@ SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask) {
                          "OUTPUT \"-\" is a terminal; send standard output to a file or a pipe");
     if (seekable(STDOUT_FILENO)) return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
     if (!listed(k_piped_output, info.format))
-        throw tool_error(failure::output, "standard output is a pipe and a " +
+        throw tool_error(failure::output, "standard output is a pipe, and " +
                                               container_name(info.format) +
-                                              " file cannot be written to one; types that "
-                                              "stream: " +
+                                              " cannot be written to one; types that stream: " +
                                               k_piped_output_names + " (choose with --type)");
     const int container = info.format & SF_FORMAT_TYPEMASK;
     if (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX)
