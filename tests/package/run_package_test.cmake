@@ -1,10 +1,7 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-<<<<<<< HEAD
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, MAN_PAGE (the zq-filter(1) page built, or empty).
-=======
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, PLUGINS (whether the plugins were built).
->>>>>>> main
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, PLUGINS (whether the plugins were built), MAN_PAGE
+# (the zq-filter(1) page built, or empty).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
