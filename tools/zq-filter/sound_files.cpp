@@ -231,17 +231,24 @@ output_encoding output_format(const std::string& path, const std::string& type, 
                       format_name(carried) + " (--format chooses another)";
     }
     const int samples = chosen.format & SF_FORMAT_SUBMASK;
-    if (!has_encoding(samples))
-        throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + ": this libsndfile (" +
-                                              library_version() + ") was built without " +
-                                              format_name(samples) +
-                                              "; choose another container or --format");
+    if (!has_encoding(samples)) {
+        // libsndfile cannot name what it was built without; --format can.
+        const auto named =
+            std::find_if(std::begin(k_sample_formats), std::end(k_sample_formats),
+                         [samples](const named_format& format) { return format.code == samples; });
+        throw tool_error(failure::output,
+                         "OUTPUT " + in_quotes(path) + ": this libsndfile (" + library_version() +
+                             ") was built without the " +
+                             (named == std::end(k_sample_formats) ? format_name(samples)
+                                                                  : std::string(named->name)) +
+                             " encoder; choose another container or --format");
+    }
     if (holds(chosen.format, channels, sample_rate)) return chosen;
     throw tool_error(failure::output,
                      "OUTPUT " + in_quotes(path) + ": a " + format_name(container) +
                          " file cannot hold " + std::to_string(channels) + " channels of " +
                          format_name(samples) + " at " + std::to_string(sample_rate) +
-                         " Hz; choose the sample format with --format");
+                         " Hz; --format chooses another sample format, --mix fewer channels");
 }
 
 sound_output::sound_output(const std::string& path, const output_description& description)
