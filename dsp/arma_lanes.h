@@ -6,7 +6,7 @@
 //
 // The channel-by-channel routines stay the reference ("literal") path, chosen at run time
 // with the environment variable ZQ_FILTER_LANES:
-//   unset or "1"                 the fastest lane path the processor runs
+//   unset or "1"                 the fastest vector path the processor runs (literal without one)
 //   "0"                          literal: callers filter channel by channel
 //   "scalar", "sse2", "avx", "neon"  that lane path, when the build and processor have it
 #pragma once

@@ -87,8 +87,7 @@ struct rows_back {
     V operator[](int k) const { return V::load(now - k * V::lanes); }
 };
 
-// The same for the outputs of a cascade's first section, whose newest is at hand: [1] is
-// `newest`.
+// The same for a section's outputs, whose newest is at hand: [1] is `newest`.
 template <class V>
 struct outputs_back {
     const float* now;
