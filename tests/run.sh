@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: unit tests, the component loaded as a host
-# loads it, zq-filter end to end, and the installed package built into a consumer project.
+# loads it, zq-filter end to end, the zqaudio Python package under pytest, and the installed
+# package built into a consumer project.
 # Installs its Debian packages when missing.
 #
 # Usage: tests/run.sh [--sanitize]   (--sanitize: AddressSanitizer + UndefinedBehaviorSanitizer)
@@ -8,7 +9,9 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
-    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev
+    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
+    pybind11-dev python3-dev python3-numpy python3-scipy python3-soundfile python3-pytest \
+    python3-dask python3-distributed
 
 build="$root/build-tests"
 options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)

@@ -209,6 +209,10 @@ def main(argv=None):
         except (OSError, TimeoutError) as error:
             print(f"zqaudio.batch: no cluster to run on: {error}", file=sys.stderr)
             return 2
+        except KeyboardInterrupt:
+            print("zqaudio.batch: interrupted; finished files are kept, run the same command "
+                  "again to resume", file=sys.stderr)
+            return 130
     done = len(pending) - failures
     speed = f", {seconds / elapsed:.0f}x real time" if elapsed > 0 and seconds > 0 else ""
     print(
