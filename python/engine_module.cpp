@@ -3,10 +3,7 @@
 // are the ones help() shows.
 #include <dsp/libdspaudio>
 #include <engine/filter_engine.h>
-#if __has_include(<engine/response.h>)
 #include <engine/response.h>
-#define ZQ_HAVE_RESPONSE 1
-#endif
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -163,12 +160,7 @@ std::string filter_repr(const python_filter& filter) {
 
 py::array_t<double> response_db(double rate, const filter_choice& choice,
                                 const std::vector<double>& frequencies) {
-#ifdef ZQ_HAVE_RESPONSE
     return py::cast(magnitude_db(rate, accepted_settings(rate, 1, choice), frequencies));
-#else
-    (void)rate, (void)choice, (void)frequencies;
-    throw std::logic_error("the engine's response function has not landed yet");
-#endif
 }
 
 void require_fraction(const char* name, float fraction) {

@@ -22,9 +22,9 @@ def write_sound(path, samples, rate, subtype="FLOAT"):
     return str(path)
 
 
-def zq_filter(input, output, highpass=None, lowpass=None):
+def zq_filter(input, output, highpass=None, lowpass=None, precise=False, order=4):
     """Runs zq-filter and returns the samples it wrote as float32."""
-    options = []
+    options = ["--precise", "--order", str(order)] if precise else []
     if highpass is not None:
         options += ["--highpass", str(highpass)]
     if lowpass is not None:

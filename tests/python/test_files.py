@@ -9,15 +9,16 @@ import zqaudio
 from conftest import noise, same_bits, write_sound, zq_filter
 
 
-@pytest.mark.parametrize("subtype, extension, highpass, lowpass", [
-    ("FLOAT", "wav", 300, 4000),
-    ("PCM_16", "flac", 1000, None),  # integer samples, clipped as zq-filter clips them
+@pytest.mark.parametrize("subtype, extension, settings", [
+    ("FLOAT", "wav", (300, 4000)),
+    ("PCM_16", "flac", (1000, None)),  # integer samples, clipped as zq-filter clips them
+    ("FLOAT", "wav", (20, 19000, True, 6)),
 ])
-def test_filter_file_equals_zq_filter(tmp_path, subtype, extension, highpass, lowpass):
+def test_filter_file_equals_zq_filter(tmp_path, subtype, extension, settings):
     source = write_sound(tmp_path / f"in.{extension}", noise(70000, 2, level=0.99), 44100,
                          subtype)
-    expected = zq_filter(source, tmp_path / f"zq.{extension}", highpass, lowpass)
-    result = zqaudio.filter_file(source, tmp_path / f"py.{extension}", highpass, lowpass)
+    expected = zq_filter(source, tmp_path / f"zq.{extension}", *settings)
+    result = zqaudio.filter_file(source, tmp_path / f"py.{extension}", *settings)
     written, rate = soundfile.read(tmp_path / f"py.{extension}", dtype="float32")
     assert result == (70000, 44100, 2) and rate == 44100
     assert soundfile.info(tmp_path / f"py.{extension}").subtype == subtype

@@ -77,6 +77,12 @@ def test_refused_settings(arguments, error, words):
         zqaudio.Filter(*arguments)
 
 
+def test_a_degraded_exact_design_warns_and_filters():
+    with pytest.warns(zqaudio.SoundnessWarning, match="stopband.*precise=True"):
+        stream = zqaudio.Filter(48000, 1, highpass=490, lowpass=4000)
+    assert stream.process(noise(100, 1)).shape == (100,)
+
+
 @pytest.mark.parametrize("samples, error, words", [
     (np.zeros(8, np.float32), ValueError, r"shape \(frames, 2\), not \(8,\)"),
     (np.zeros((8, 3), np.float32), ValueError, r"not \(8, 3\)"),
