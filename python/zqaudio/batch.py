@@ -108,13 +108,14 @@ class Progress:
     def __init__(self, total):
         self.total = total
         self.shown = sys.stderr.isatty()
+        self.drawn = False
         self.drawn_at = 0.0
 
     def update(self, finished, failed, final=False):
         now = time.monotonic()
         if not self.shown or (not final and now - self.drawn_at < PROGRESS_INTERVAL_SECONDS):
             return
-        self.drawn_at = now
+        self.drawn, self.drawn_at = True, now
         width = 30
         filled = width * finished // self.total
         sys.stderr.write(
@@ -124,8 +125,9 @@ class Progress:
         sys.stderr.flush()
 
     def clear(self):
-        if self.shown:
+        if self.drawn:
             sys.stderr.write("\r\033[K")
+            self.drawn = False
 
 
 @contextlib.contextmanager
