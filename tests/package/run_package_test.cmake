@@ -1,6 +1,7 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR.
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR; PYTHON (empty without the Python package) and
+# PYTHON_PACKAGE_DIR, where the package is installed relative to the prefix.
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -49,4 +50,16 @@ endforeach()
 file(GLOB_RECURSE pc "${prefix}/*/pkgconfig/zqaudio.pc")
 if(NOT pc)
     message(FATAL_ERROR "pkg-config file not installed")
+endif()
+
+# The Python package imports from where it was installed, and filters.
+if(PYTHON)
+    set(ENV{PYTHONPATH} "${prefix}/${PYTHON_PACKAGE_DIR}")
+    # Lines, not semicolons: run() would split its arguments at them.
+    run(${PYTHON} -c "import numpy, zqaudio
+print(zqaudio.__file__)
+zqaudio.Filter(48000, 2, 300, 4000).process(numpy.zeros((64, 2), numpy.float32))")
+    if(NOT run_output MATCHES "^${prefix}/${PYTHON_PACKAGE_DIR}/zqaudio/__init__.py")
+        message(FATAL_ERROR "zqaudio imported from elsewhere: ${run_output}")
+    endif()
 endif()
