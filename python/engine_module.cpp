@@ -1,6 +1,5 @@
 // zqaudio._engine: the filter engine and the exact Butterworth designs for Python. The
-// package's __init__ re-exports what is here and documents it for users; the docstrings below
-// are the ones help() shows.
+// package's __init__ re-exports them; the docstrings here are what help() shows users.
 #include <dsp/libdspaudio>
 #include <engine/filter_engine.h>
 #include <engine/response.h>
@@ -104,12 +103,15 @@ public:
         const long frames = frames_of(samples);
         py::array_t<float> output(
             std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
-        std::memcpy(output.mutable_data(), samples.data(),
-                    static_cast<std::size_t>(samples.size()) * sizeof(float));
+        const float* in = samples.data();
         float* out = output.mutable_data();
-        py::gil_scoped_release unlocked;
-        const std::lock_guard<std::mutex> one_stream(mutex_);
-        engine_.process_interleaved(out, frames);
+        const auto bytes = static_cast<std::size_t>(samples.size()) * sizeof(float);
+        { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
+            py::gil_scoped_release unlocked;
+            const std::lock_guard<std::mutex> one_stream(mutex_);
+            std::memcpy(out, in, bytes);
+            engine_.process_interleaved(out, frames);
+        }
         return output;
     }
 
@@ -160,7 +162,9 @@ std::string filter_repr(const python_filter& filter) {
 
 py::array_t<double> response_db(double rate, const filter_choice& choice,
                                 const std::vector<double>& frequencies) {
-    return py::cast(magnitude_db(rate, accepted_settings(rate, 1, choice), frequencies));
+    const std::vector<double> db =
+        magnitude_db(rate, accepted_settings(rate, 1, choice), frequencies);
+    return py::array_t<double>(static_cast<py::ssize_t>(db.size()), db.data());
 }
 
 void require_fraction(const char* name, float fraction) {

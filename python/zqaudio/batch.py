@@ -78,14 +78,12 @@ def input_files(paths):
 
 
 def plan_jobs(inputs, outdir):
-    """(input, output) pairs; refuses two inputs that would write the same output."""
+    """(input, output) pairs; ValueError for two inputs that would write the same output."""
     jobs, writers = [], {}
     for path in inputs:
         output = os.path.join(outdir, os.path.basename(path))
         if output in writers:
-            raise SystemExit(
-                f"zqaudio.batch: {writers[output]} and {path} would both write {output}"
-            )
+            raise ValueError(f"{writers[output]} and {path} would both write {output}")
         writers[output] = path
         jobs.append((path, output))
     return jobs
@@ -132,7 +130,10 @@ class Progress:
 
 @contextlib.contextmanager
 def dask_client(arguments):
-    from dask.distributed import Client, LocalCluster
+    try:
+        from dask.distributed import Client, LocalCluster
+    except ImportError as missing:
+        raise OSError(f"{missing}; install dask.distributed (Debian: python3-distributed)")
 
     if arguments.scheduler:
         with Client(arguments.scheduler, timeout="20s") as client:
@@ -156,7 +157,9 @@ def run_jobs(client, jobs, settings):
     """Filters every job on the cluster; returns (seconds of audio done, failures)."""
     from dask.distributed import as_completed
 
-    futures = {client.submit(filter_one, input, output, settings, pure=False): input
+    # Workers run in other folders, or on other machines: they get absolute paths.
+    futures = {client.submit(filter_one, os.path.abspath(input), os.path.abspath(output),
+                             settings, pure=False): input
                for input, output in jobs}
     progress = Progress(len(futures))
     seconds, failures = 0.0, 0
@@ -189,11 +192,11 @@ def main(argv=None):
     arguments = parse_arguments(argv)
     *inputs, outdir = arguments.paths
     try:
+        jobs = plan_jobs(input_files(inputs), outdir)
         os.makedirs(outdir, exist_ok=True)
-    except OSError as error:
-        print(f"zqaudio.batch: cannot use OUTDIR {outdir}: {error}", file=sys.stderr)
+    except (ValueError, OSError) as error:
+        print(f"zqaudio.batch: {error}", file=sys.stderr)
         return 2
-    jobs = plan_jobs(input_files(inputs), outdir)
     pending = [job for job in jobs if arguments.overwrite or not os.path.exists(job[1])]
     settings = {
         "highpass": arguments.highpass,
