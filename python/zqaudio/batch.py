@@ -29,6 +29,7 @@ PROGRESS_INTERVAL_SECONDS = 0.2
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="python3 -m zqaudio.batch",
+        usage="%(prog)s [options] INPUT... OUTDIR",
         description="Filter audio files on a dask cluster with the zqaudio engine.",
         epilog=EPILOG,
         formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -53,7 +54,8 @@ def parse_arguments(argv):
         help="worker processes of the local cluster (default: this machine's cores)",
     )
     parser.add_argument("--overwrite", action="store_true", help="replace existing outputs")
-    parser.add_argument("paths", nargs="+", metavar="INPUT... OUTDIR")
+    parser.add_argument("paths", nargs="+", metavar="PATH",
+                        help="INPUT audio files or folders of them, then OUTDIR")
     arguments = parser.parse_args(argv)
     if len(arguments.paths) < 2:
         parser.error("give at least one INPUT and then OUTDIR")
