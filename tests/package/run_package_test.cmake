@@ -1,7 +1,8 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR; PYTHON (empty without the Python package) and
-# PYTHON_PACKAGE_DIR, where the package is installed relative to the prefix.
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, PLUGINS (whether the plugins were built), MAN_PAGE
+# (the zq-filter(1) page built, or empty), PYTHON (the interpreter, empty without the Python
+# package) and PYTHON_PACKAGE_DIR (where the package is installed relative to the prefix).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -47,9 +48,28 @@ foreach(file include/zq/dsp/libdspaudio include/zq/channel/audio_channel
         message(FATAL_ERROR "missing ${file}")
     endif()
 endforeach()
+if(PLUGINS)
+    foreach(file lv2/zq-hl-pass.lv2/manifest.ttl lv2/zq-hl-pass.lv2/zq-hl-pass.ttl
+                 lv2/zq-hl-pass.lv2/zq-hl-pass.so ladspa/zq-hl-pass.so)
+        file(GLOB_RECURSE plugin_file "${prefix}/*/${file}")
+        if(NOT plugin_file)
+            message(FATAL_ERROR "plugin file not installed under <libdir>: ${file}")
+        endif()
+    endforeach()
+endif()
 file(GLOB_RECURSE pc "${prefix}/*/pkgconfig/zqaudio.pc")
 if(NOT pc)
     message(FATAL_ERROR "pkg-config file not installed")
+endif()
+if(MAN_PAGE)
+    set(installed_page "${prefix}/share/man/man1/zq-filter.1")
+    if(NOT EXISTS "${installed_page}")
+        message(FATAL_ERROR "zq-filter(1) not installed under <prefix>/share/man/man1")
+    endif()
+    file(READ "${installed_page}" page)
+    if(NOT page MATCHES "highpass" OR NOT page MATCHES "Exit status")
+        message(FATAL_ERROR "zq-filter(1) does not hold the options and footer of --help")
+    endif()
 endif()
 
 # The Python package imports from where it was installed, and filters.

@@ -1,5 +1,6 @@
 // zq-filter's output, checked against the engine and the channel library called directly: each
-// filter mode, the channel conversions before it, any frame size, containers and sample formats.
+// filter mode, the channel conversions and gain before it, any frame size, containers and sample
+// formats, clipping and dither.
 #include "tool_test_support.h"
 
 #include <channel/audio_channel>
@@ -7,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <regex>
 
 namespace zq_tool_test {
 namespace {
@@ -42,6 +45,14 @@ std::vector<float> routed(std::vector<float> input) {
     return output;
 }
 
+// --gain -6: the decibels' definition, one product per sample.
+std::vector<float> six_db_down(std::vector<float> input) {
+    const auto factor = static_cast<float>(std::pow(10.0, -6.0 / 20.0));
+    for (float& sample : input)
+        sample *= factor;
+    return input;
+}
+
 struct run_case {
     const char* name;
     const char* options;
@@ -61,7 +72,7 @@ const run_case k_runs[] = {
     {"high_pass_fourth_order_ten_channels", "--highpass 2000", 10, 10, 32000, 2000, 0,
      "fracts are 0.062500 and 0.125000 \n"},
     {"high_pass_in_two_sections", "--highpass 100", 2, 2, 48000, 100, 0, k_fracts_100_4k},
-    {"band_of_fourth_order_sections", "--highpass 1000 --lowpass 4000", 2, 2, 48000, 1000, 4,
+    {"band_of_fourth_order_sections", "--highpass 1kHz --lowpass 4k", 2, 2, 48000, 1000, 4,
      "fracts are 0.020833 and 0.083333 \n"},
     {"band_with_padded_high_section_through_set",
      "--set hPass=1 --set hFrequency=250 --set lPass=1 --set lFrequency=5.5", 1, 1, 44100, 250,
@@ -76,6 +87,7 @@ const run_case k_runs[] = {
      48000, 0, 4, nullptr, twelve_summed_by_pairs},
     {"route_swaps_fans_out_and_averages", "--route 1:0,0:1,0:3,1:3,2:3 --frames 7", 3, 4, 48000, 0,
      0, nullptr, routed},
+    {"gain_before_the_filter", "--gain -6 --lowpass 4000", 2, 2, 48000, 0, 4, nullptr, six_db_down},
 };
 
 TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
@@ -84,14 +96,16 @@ TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
         SCOPED_TRACE(each.name);
         // 5000 frames: several frames of 1024 and a shorter last one.
         write_sound(scratch.in, test_signal(each.in_channels, each.rate, 5000));
-        const run_result result = scratch.filter(each.options);
+        std::vector<std::string> arguments = words(each.options);
+        arguments.insert(arguments.end(), {scratch.in.string(), scratch.out.string()});
+        const run_result result = scratch.run(arguments);
         ASSERT_EQ(result.status, 0) << result.err;
-        if (each.warning)
-            EXPECT_NE(result.err.find(each.warning), std::string::npos) << result.err;
-        else
-            EXPECT_EQ(result.err, "");
-        if (each.component_says) {
-            EXPECT_EQ(result.out, each.component_says);
+        // Standard output is kept for audio: the component's lines go to stderr.
+        EXPECT_EQ(result.out, "");
+        for (const char* said : {each.warning, each.component_says}) {
+            if (said) {
+                EXPECT_NE(result.err.find(said), std::string::npos) << result.err;
+            }
         }
         const sound written = read_sound(scratch.out);
         EXPECT_EQ(written.format, k_float_wav);
@@ -134,13 +148,50 @@ TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samp
     EXPECT_EQ(written.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
     const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 0.0f, 2.0f);
     ASSERT_EQ(written.samples.size(), expected.size());
-    ASSERT_GT(*std::max_element(expected.begin(), expected.end()), 1.0f);
+    const float peak = *std::max_element(expected.begin(), expected.end());
+    ASSERT_GT(peak, 1.0f);
+    ASSERT_LT(peak, std::pow(10.0f, 0.1f)); // so 2 dB down leaves room
+    const auto clipped = std::count_if(expected.begin(), expected.end(),
+                                       [](float sample) { return std::fabs(sample) > 1.0f; });
+    char report[120];
+    std::snprintf(report, sizeof report,
+                  "zq-filter: clipped %d samples (%.2g%%); use --gain -2 or a float format\n",
+                  static_cast<int>(clipped), 100.0 * static_cast<double>(clipped) / 4800);
+    EXPECT_EQ(result.err, report); // said even with --quiet
     // Only saturation is checked to the sample: libsndfile's rounding of the last bit depends on
     // how it converts, but a wrapped-around value would be off by the whole range.
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const float limited = std::clamp(expected[i] * 32768.0f, -32768.0f, 32767.0f);
         ASSERT_NEAR(written.samples[i] * 32768.0f, limited, 1.5f) << "sample " << i;
     }
+}
+
+TEST(zq_filter, dithers_a_reduction_to_16_bits_and_nothing_else) {
+    // A 1 kHz tone 2.5 steps of 16 bits high: rounded plainly, its error repeats with the tone
+    // and piles up at the odd harmonics; dithered, it spreads into noise.
+    const scratch_space scratch;
+    sound tone{1, 48000, k_float_wav, std::vector<float>(48000)};
+    for (std::size_t i = 0; i < tone.samples.size(); ++i)
+        tone.samples[i] =
+            static_cast<float>(2.5 / 32768 * std::sin(2 * M_PI * 1000 * double(i) / 48000.0));
+    write_sound(scratch.in, tone);
+    const auto third_harmonic = [&](const char* options) {
+        EXPECT_EQ(scratch.filter(options).status, 0);
+        return 20.0 * std::log10(tone_amplitude(read_sound(scratch.out), 0, 3000));
+    };
+    EXPECT_LT(third_harmonic("--format pcm16"), third_harmonic("--format pcm16 --no-dither") - 20);
+
+    // Nothing is dithered where no bits are lost: 24-bit OUTPUT, or 16 bits from 16.
+    const auto undithered = [&](const char* options) {
+        EXPECT_EQ(scratch.filter(options).status, 0);
+        const std::vector<float> plain = read_sound(scratch.out).samples;
+        EXPECT_EQ(scratch.filter(std::string(options) + " --no-dither").status, 0);
+        return same_bits(read_sound(scratch.out).samples, plain);
+    };
+    EXPECT_TRUE(undithered("--format pcm24"));
+    tone.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write_sound(scratch.in, tone);
+    EXPECT_TRUE(undithered(""));
 }
 
 TEST(zq_filter, finds_its_module_beside_the_executable_and_shows_its_banner) {
@@ -159,7 +210,12 @@ TEST(zq_filter, finds_its_module_beside_the_executable_and_shows_its_banner) {
     EXPECT_EQ(scratch.run(arguments, program).status, 0);
     const run_result version = scratch.run({"--version"}, program);
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("zq-filter ", 0), 0u) << version.out;
+    // This build's own description first; the module's fixed banner after it.
+    EXPECT_TRUE(std::regex_search(
+        version.out, std::regex("^zq-filter [0-9]+\\.[0-9]+\\.[0-9]+\nbuilt "
+                                "20[0-9]{2}-[01][0-9]-[0-3][0-9] by [A-Za-z]+ [0-9.]+, "
+                                "(Release|Debug|RelWithDebInfo|MinSizeRel)")))
+        << version.out;
     EXPECT_NE(version.out.find("zq.filter.audio.hl-pass-0.1: "), std::string::npos) << version.out;
 
     fs::remove(module);
