@@ -37,7 +37,8 @@ def filter_file(input, output, highpass=None, lowpass=None, precise=False, order
                    follows its extension (.wav, .flac, .ogg, ...); its sample format is the
                    input's, or `subtype` (a soundfile subtype name such as "FLOAT" or
                    "PCM_16"). Integer formats are read as float32 in -1 .. 1 and written back
-                   with clipping.
+                   rounded, with clipping and without dither (zq-filter dithers a conversion
+                   to 16 bits or fewer; zq-filter --no-dither writes what this writes).
     Output is written to a hidden temporary file beside it, which takes its name only when
     complete: on any failure an existing output is untouched and no partial file is left.
 
