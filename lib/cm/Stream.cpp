@@ -1,6 +1,10 @@
 #include <lib/cm/CMConfiguration>
 #include <lib/cm/CMQueue>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace ZQ {
 namespace CM {
 
@@ -48,7 +52,11 @@ bool RComponentConfiguration::contains(const char* key) const {
 
 int RComponentConfiguration::getInt(const char* key, int defaultValue, int, int) {
     const auto found = values_.find(key);
-    return found == values_.end() ? defaultValue : static_cast<int>(found->second);
+    if (found == values_.end() || std::isnan(found->second)) return defaultValue;
+    // A value stored by setFloat may lie beyond int; it saturates rather than wrap.
+    constexpr double lowest = std::numeric_limits<int>::min();
+    constexpr double highest = std::numeric_limits<int>::max();
+    return static_cast<int>(std::clamp(found->second, lowest, highest));
 }
 
 float RComponentConfiguration::getFloat(const char* key, float defaultValue, float, float) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <random>
 #include <utility>
 #include <vector>
@@ -116,6 +117,17 @@ TEST(arma_filter, a_result_feeds_the_next_call) {
     const float* once = dsp.arma_filter(x.data(), 2500, s.a.data(), s.b.data(), 4, 0);
     const float* twice = dsp.arma_filter(once, 2500, s.a.data(), s.b.data(), 4, 1);
     EXPECT_EQ(samples(twice, twice + 2500), reference_filter(reference_filter(x, s), s));
+}
+
+// Built over memory full of garbage, an object still starts every channel from rest.
+TEST(arma_filter, a_new_object_carries_no_history) {
+    alignas(libdspaudio) static unsigned char storage[sizeof(libdspaudio)];
+    std::memset(storage, 0xA5, sizeof storage);
+    auto* dsp = new (storage) libdspaudio();
+    const libdspaudio::channel_history rest{};
+    for (const libdspaudio::channel_history& history : dsp->filter_state)
+        EXPECT_EQ(std::memcmp(&history, &rest, sizeof rest), 0);
+    dsp->~libdspaudio();
 }
 
 TEST(arma_filter, refusals_and_empty_blocks_touch_nothing) {

@@ -8,14 +8,23 @@ namespace hl_pass_test {
 
 int Host::configure(const Settings& settings, int channels, double rate, int format,
                     std::string* printed) {
-    input->setDescription(ZQ::makeRPtr<ZQ::CM::RAudioDescription>(channels, format, rate));
     ZQ::CM::RFilterConfiguration config;
     apply(settings, config);
+    return configure(config, channels, rate, format, printed);
+}
+
+int Host::configure(ZQ::CM::RFilterConfiguration& config, int channels, double rate, int format,
+                    std::string* printed) {
+    input->setDescription(ZQ::makeRPtr<ZQ::CM::RAudioDescription>(channels, format, rate));
     testing::internal::CaptureStdout();
-    const int result = filter_.configure(config);
-    const std::string text = testing::internal::GetCapturedStdout();
-    if (printed) *printed = text;
-    return result;
+    struct stop_capture {
+        std::string* printed;
+        ~stop_capture() {
+            const std::string text = testing::internal::GetCapturedStdout();
+            if (printed) *printed = text;
+        }
+    } capture{printed};
+    return filter_.configure(config);
 }
 
 std::vector<float> Host::run(const std::vector<float>& signal, std::size_t frame_length) {

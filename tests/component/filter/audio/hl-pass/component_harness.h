@@ -35,6 +35,9 @@ public:
     // Configures for the stream and returns configure's result; `printed` receives stdout.
     int configure(const Settings& settings, int channels, double rate = 48000.0, int format = 4,
                   std::string* printed = nullptr);
+    // The same with the host's own configuration object (for hosts that check or log).
+    int configure(ZQ::CM::RFilterConfiguration& config, int channels, double rate = 48000.0,
+                  int format = 4, std::string* printed = nullptr);
 
     void push(const std::vector<float>& samples) {
         auto frame =

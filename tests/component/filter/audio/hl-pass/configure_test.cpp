@@ -116,16 +116,45 @@ TEST(Configure, ChoosesModeOrderAndSectionsByTheTable) {
 }
 
 // The host is trusted to keep the bounds; a value it lets through still ends in a configured
-// component, with the message that says the mode was impossible.
-TEST(Configure, ImpossibleModeIsReportedAndConfigurationGoesOn) {
+// component, with the message that says the mode was impossible. Nothing is designed for it, so
+// frames pass through untouched, on a fresh component and on one configured before.
+TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
+    for (const bool configured_before : {false, true}) {
+        pass_filter filter;
+        Host host(filter);
+        if (configured_before) {
+            ASSERT_EQ(host.configure({1, 1, 1000, 4}, 2), 0);
+        }
+        std::string printed;
+        ASSERT_EQ(host.configure({2, 0, 0, 0}, 2, 48000.0, 4, &printed), 0);
+        EXPECT_EQ(printed, "fracts are 0.002083 and 0.083333 \nThis was not supposed to "
+                           "happen.\n\n\n\n\n\n\n\n\n   Damn.");
+        EXPECT_FALSE(filter.two_stage);
+        EXPECT_EQ(filter.order, configured_before ? 4 : 0);
+        EXPECT_EQ(filter.getStatus().state, 2);
+        const std::vector<float> signal = hl_pass_test::noise(2 * 300);
+        EXPECT_EQ(host.run(signal, 2 * 100), signal);
+    }
+}
+
+// A host that logs or checks its settings sees them asked for in the table's order.
+TEST(Configure, ReadsTheSettingsInTheTablesOrder) {
+    struct Logging : ZQ::CM::RFilterConfiguration {
+        int getInt(const char* key, int value, int minimum, int maximum) override {
+            keys.emplace_back(key);
+            return RFilterConfiguration::getInt(key, value, minimum, maximum);
+        }
+        float getFloat(const char* key, float value, float minimum, float maximum) override {
+            keys.emplace_back(key);
+            return RFilterConfiguration::getFloat(key, value, minimum, maximum);
+        }
+        std::vector<std::string> keys;
+    } config;
     pass_filter filter;
     Host host(filter);
-    std::string printed;
-    ASSERT_EQ(host.configure({2, 0, 0, 0}, 1, 48000.0, 4, &printed), 0);
-    EXPECT_EQ(printed, "fracts are 0.002083 and 0.083333 \nThis was not supposed to "
-                       "happen.\n\n\n\n\n\n\n\n\n   Damn.");
-    EXPECT_FALSE(filter.two_stage);
-    EXPECT_EQ(filter.getStatus().state, 2);
+    ASSERT_EQ(host.configure(config, 1), 0);
+    EXPECT_EQ(config.keys,
+              (std::vector<std::string>{"hPass", "lPass", "hFrequency", "lFrequency"}));
 }
 
 TEST(Configure, SplitThresholdComparesTheRoundedFraction) {
