@@ -12,7 +12,7 @@ namespace ns_filter_engine {
 namespace {
 
 constexpr long k_block = exact_filter::k_block;
-constexpr double k_precise_lowest_hz = 10.0;
+constexpr float k_precise_lowest_hz = 10.0f;
 constexpr double k_precise_highest_fraction = 0.49;
 
 std::string hz_text(double hz) {
@@ -34,19 +34,13 @@ std::string check_cutoff(const char* side, double hz, double low_hz, double high
 std::string check_cutoffs(double rate, const engine_settings& settings) {
     const filter_request& r = settings.request;
     const double low_hz = 1000.0 * double{r.low_khz};
-    double high_lowest = k_precise_lowest_hz, high_highest = k_precise_highest_fraction * rate;
-    double low_lowest = high_lowest, low_highest = high_highest;
-    if (settings.kind == realization::exact) {
-        const cutoff_bounds bounds = bounds_at(rate);
-        high_lowest = bounds.high_min_hz;
-        high_highest = bounds.high_max_hz;
-        low_lowest = 1000.0 * double{bounds.low_min_khz};
-        low_highest = 1000.0 * double{bounds.low_max_khz};
-    }
+    const cutoff_bounds bounds = bounds_for(settings.kind, rate);
     std::string why;
-    if (r.high_pass) why = check_cutoff("high-pass", r.high_hz, high_lowest, high_highest, rate);
+    if (r.high_pass)
+        why = check_cutoff("high-pass", r.high_hz, bounds.high_min_hz, bounds.high_max_hz, rate);
     if (why.empty() && r.low_pass)
-        why = check_cutoff("low-pass", low_hz, low_lowest, low_highest, rate);
+        why = check_cutoff("low-pass", low_hz, 1000.0 * double{bounds.low_min_khz},
+                           1000.0 * double{bounds.low_max_khz}, rate);
     if (why.empty() && r.high_pass && r.low_pass && !(r.high_hz < low_hz))
         why = "the band is inverted: the high-pass cut-off " + hz_text(r.high_hz) +
               " is not below the low-pass cut-off " + hz_text(low_hz);
@@ -54,6 +48,13 @@ std::string check_cutoffs(double rate, const engine_settings& settings) {
 }
 
 } // namespace
+
+cutoff_bounds bounds_for(realization kind, double rate) {
+    if (kind == realization::exact) return bounds_at(rate);
+    const auto highest_hz = static_cast<float>(k_precise_highest_fraction * rate);
+    return {k_precise_lowest_hz, highest_hz, khz_from_hz(k_precise_lowest_hz),
+            khz_from_hz(highest_hz)};
+}
 
 std::string check_settings(double rate, int channels, const engine_settings& settings) {
     if (!usable_rate(rate))

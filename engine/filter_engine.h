@@ -29,11 +29,14 @@ struct engine_settings {
 
 constexpr int k_max_channels = 10;
 
+// The cut-offs a realization accepts at a rate: the component's bounds for exact,
+// 10 Hz .. 0.49 x rate on both sides for precise.
+cutoff_bounds bounds_for(realization kind, double rate);
+
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
-// 1..10, cut-offs outside the bounds at that rate (the component's bounds for exact,
-// 10 Hz .. 0.49 x rate for precise), a precise order other than 2/4/6/8, and a band whose
-// high-pass cut-off is not below its low-pass cut-off. Exact designs that are numerically
+// 1..10, cut-offs outside bounds_for at that rate, a precise order other than 2/4/6/8, and a band
+// whose high-pass cut-off is not below its low-pass cut-off. Exact designs that are numerically
 // unsound are the soundness check's business, not this one's.
 std::string check_settings(double rate, int channels, const engine_settings& settings);
 

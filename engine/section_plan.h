@@ -10,11 +10,14 @@ namespace ns_filter_engine {
 
 // What a user asks of the filter, in the component's own units: the high-pass cut-off in Hz,
 // the low-pass cut-off in kHz.
+constexpr float k_default_high_hz = 100.0f;
+constexpr float k_default_low_khz = 4.0f;
+
 struct filter_request {
     bool high_pass = false;
-    float high_hz = 100.0f;
+    float high_hz = k_default_high_hz;
     bool low_pass = false;
-    float low_khz = 4.0f;
+    float low_khz = k_default_low_khz;
 };
 
 // A low-pass cut-off in Hz as the component's kHz setting, rounded as a host hands it over.

@@ -1,7 +1,5 @@
 #include "tool_test_support.h"
 
-#include <dsp/libdspaudio>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -15,7 +13,6 @@
 namespace zq_tool_test {
 
 namespace fs = std::filesystem;
-using ns_audio_dsp::libdspaudio;
 
 static std::string shell_quoted(const std::string& word) {
     std::string quoted = "'";
@@ -105,43 +102,14 @@ run_result scratch_space::filter(const std::string& text) const {
     return run(options);
 }
 
-std::vector<float> filter_with_library(const sound& input, float high_hz, float low_khz) {
-    bool high_pass = high_hz > 0.0f;
-    const bool low_pass = low_khz > 0.0f;
-    if (!high_pass && !low_pass) return input.samples;
-    const float high = static_cast<float>(double{high_hz} / input.rate);
-    const float low = static_cast<float>(double{1000.0f * low_khz} / input.rate);
-    // A band whose both edges lie below 0.005 of the rate runs as its low-pass alone.
-    if (high_pass && low_pass && high < 0.005 && low < 0.005) high_pass = false;
-    const bool band = high_pass && low_pass;
-    // A high-pass alone below 0.015 of the rate runs as two second-order sections; in a band,
-    // one below 0.01 is a second-order section padded to the low-pass's order.
-    const bool high_in_two_sections = high_pass && !low_pass && double{high} < 0.015;
-    const int high_order = high_in_two_sections || (band && double{high} < 0.01) ? 2 : 4;
-
-    const auto dsp = std::make_unique<libdspaudio>();
-    dsp->filter_init(2000);
-    float a1[9] = {}, b1[9] = {}, a2[5] = {}, b2[5] = {};
-    if (high_pass) dsp->butter_hp_design(high, high_order, a1, b1);
-    if (high_in_two_sections) dsp->butter_hp_design(high, 2, a2, b2);
-    if (low_pass) dsp->butter_lp_design(low, 4, band ? a2 : a1, band ? b2 : b1);
-    const bool two_stage = band || high_in_two_sections;
-    const int order = high_in_two_sections ? 2 : 4;
-
-    const int channels = input.channels;
-    const int frames = static_cast<int>(input.samples.size()) / channels;
-    std::vector<float> output(input.samples.size());
-    std::vector<float> run(frames);
-    for (int c = 0; c < channels; ++c) {
-        for (int f = 0; f < frames; ++f)
-            run[f] = input.samples[f * channels + c];
-        const float* filtered =
-            two_stage ? dsp->arma_filter_2stage(run.data(), frames, a1, b1, a2, b2, order, c)
-                      : dsp->arma_filter(run.data(), frames, a1, b1, order, c);
-        for (int f = 0; f < frames; ++f)
-            output[f * channels + c] = filtered[f];
-    }
-    dsp->filter_destroy();
+std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
+                                      realization kind) {
+    ns_filter_engine::engine_settings settings;
+    settings.kind = kind;
+    settings.request = {high_hz > 0.0f, high_hz, low_khz > 0.0f, low_khz};
+    ns_filter_engine::filter_engine engine(input.rate, input.channels, settings);
+    std::vector<float> output = input.samples;
+    engine.process_interleaved(output.data(), static_cast<long>(output.size()) / input.channels);
     return output;
 }
 

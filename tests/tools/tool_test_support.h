@@ -2,6 +2,7 @@
 // computed with the libraries directly.
 #pragma once
 
+#include <engine/filter_engine>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -47,9 +48,12 @@ public:
     std::filesystem::path root, work, in, out;
 };
 
-// The filtering the component documents for each combination of cut-offs (0 for none), done
-// with the library's designs and recursive filters directly. No cut-off gives the input as is.
-std::vector<float> filter_with_library(const sound& input, float high_hz, float low_khz);
+using ns_filter_engine::realization;
+
+// The input filtered by the engine called directly, with the given cut-offs (0 for none); the
+// engine's exact realization is checked against the component and the libraries elsewhere.
+std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
+                                      realization kind = realization::exact);
 
 testing::AssertionResult same_bits(const std::vector<float>& got,
                                    const std::vector<float>& expected);

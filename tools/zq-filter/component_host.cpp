@@ -3,6 +3,8 @@
 #include "settings.h"
 #include "tool_error.h"
 
+#include <engine/filter_engine>
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -11,10 +13,6 @@
 namespace zq_tool {
 
 namespace {
-
-// The filter component carries history for this many channels and refuses streams with more
-// (or none); knowing it lets the refusal be explained in terms of the file.
-constexpr int k_filter_channel_limit = 10;
 
 constexpr char k_banner_symbol[] =
     "__rev__component_filter_audio_hl_pass__zq_filter_audio_hl_pass__";
@@ -78,6 +76,13 @@ std::unique_ptr<ZQ::CM::RComponent> component_module::create() const {
     return component;
 }
 
+void require_filter_channels(int channels) {
+    if (channels < 1 || channels > ns_filter_engine::k_max_channels)
+        throw tool_error(failure::input, "INPUT has " + std::to_string(channels) +
+                                             " channels; the filter handles 1 to " +
+                                             std::to_string(ns_filter_engine::k_max_channels));
+}
+
 filter_session::filter_session(const component_module& module, int channels, double sample_rate,
                                checked_configuration& settings)
     : channels_(channels), component_(module.create()),
@@ -97,10 +102,7 @@ filter_session::filter_session(const component_module& module, int channels, dou
                          std::string("the component failed to configure: ") + exception.what());
     }
     if (result == 0) return;
-    if (channels < 1 || channels > k_filter_channel_limit)
-        throw tool_error(failure::input, "INPUT has " + std::to_string(channels) +
-                                             " channels; the filter handles 1 to " +
-                                             std::to_string(k_filter_channel_limit));
+    require_filter_channels(channels);
     throw tool_error(failure::component, "the component refused the stream (" +
                                              std::to_string(channels) + " channels of float at " +
                                              std::to_string(static_cast<long>(sample_rate)) +

@@ -2,6 +2,8 @@
 // describe the stream, configure, then feed frames and collect what comes out.
 #pragma once
 
+#include "stream_filter.h"
+
 #include <lib/cm/CMComponent>
 
 #include <functional>
@@ -39,11 +41,12 @@ private:
     ZQGetComponentInstance factory_ = nullptr;
 };
 
-// One configured filter over one stream of interleaved 32-bit float frames.
-class filter_session {
-public:
-    using sink = std::function<void(const float* interleaved, long frames)>;
+// Throws tool_error(input) unless the filter handles `channels` channels.
+void require_filter_channels(int channels);
 
+// One configured component over one stream of interleaved 32-bit float frames.
+class filter_session final : public stream_filter {
+public:
     // Creates the component, attaches its queues, describes the stream (channels, format 4,
     // rate) and configures it with `settings`. Throws tool_error(usage) for a setting the
     // configuration refused, tool_error(input) for a channel count the filter refuses and
@@ -56,9 +59,9 @@ public:
 
     // Queues `frames` frames as one host frame, processes until the input queue is drained
     // and hands every output frame, in order, to `output`.
-    void filter(const float* interleaved, long frames, const sink& output);
+    void filter(const float* interleaved, long frames, const sink& output) override;
     // Tells the component the stream has ended and collects anything it still held.
-    void finish(const sink& output);
+    void finish(const sink& output) override;
 
 private:
     void drain(const sink& output);

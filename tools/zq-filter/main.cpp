@@ -4,16 +4,21 @@
 // the component prints (and --help, --version).
 #include "channel_conversion.h"
 #include "component_host.h"
+#include "precise_session.h"
+#include "response_report.h"
 #include "settings.h"
 #include "sound_files.h"
+#include "soundness_gate.h"
 #include "tool_error.h"
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +28,8 @@ namespace {
 
 constexpr int k_default_frames = 1024;
 constexpr int k_max_frames = 1 << 20;
+constexpr int k_default_order = 4;
+constexpr double k_default_response_rate = 48000.0;
 // Shorter files finish before a progress display would be worth drawing.
 constexpr double k_progress_from_seconds = 5.0;
 
@@ -38,6 +45,12 @@ struct options {
     bool mix_pairs = false;
     std::string routes;
     int frames = k_default_frames;
+    bool precise = false;
+    int order = k_default_order;
+    bool order_given = false;
+    bool strict = false;
+    std::string response; // "", "text" or "csv"
+    double response_rate = k_default_response_rate;
     bool quiet = false;
     bool version = false;
 };
@@ -48,6 +61,15 @@ constexpr char k_footer[] = R"(Settings, as the component reads them:
   hFrequency=HZ     high-pass cut-off in Hz, 50 .. 0.45 x rate
   lFrequency=KHZ    low-pass cut-off in kHz (!), 0.2 .. 0.00045 x rate
   A value outside its bounds (which follow INPUT's sample rate) is refused.
+
+Exact and precise:
+  By default the filter is exactly the component's: single-precision designs and recursions,
+  bit for bit. At some rates and cut-offs that design is unsound (unstable, a boost, a broken
+  passband): zq-filter then refuses before writing anything and names the problem. Where it
+  only loses stopband depth it warns and goes on (--strict refuses). --precise filters with
+  double-precision Butterworth sections instead (order 4 per side, or --order), accurate at
+  every rate from 8 kHz to 384 kHz and cut-offs from 10 Hz to 0.49 x rate.
+  --response [--rate R] shows what the settings do, for both, without any audio.
 
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
@@ -80,10 +102,11 @@ failure an existing OUTPUT is left as it was.
 
 Exit status:
   0  success
-  1  bad command line or setting, or a --mix or --route INPUT's channels do not allow
+  1  bad command line or setting, settings the exact design cannot filter soundly, or a --mix
+     or --route INPUT's channels do not allow
   2  INPUT missing, unreadable, not audio, or with a channel count the filter refuses
   3  OUTPUT cannot be written
-  4  the component module cannot be loaded, or the component failed
+  4  the component module cannot be loaded, or the filter failed (a non-finite sample)
 )";
 
 void define_options(CLI::App& app, options& chosen) {
@@ -112,6 +135,23 @@ void define_options(CLI::App& app, options& chosen) {
         ->type_name("N")
         ->capture_default_str()
         ->check(CLI::Range(1, k_max_frames));
+    app.add_flag("--precise", chosen.precise,
+                 "Double-precision Butterworth sections instead of the component's design");
+    app.add_option("--order", chosen.order, "Order of each side with --precise")
+        ->type_name("2|4|6|8")
+        ->capture_default_str()
+        ->check(CLI::IsMember({2, 4, 6, 8}))
+        ->each([&chosen](const std::string&) { chosen.order_given = true; });
+    app.add_flag("--strict", chosen.strict, "Refuse settings the exact design only degrades");
+    app.add_option("--response", chosen.response,
+                   "Print the response of the settings (text, or csv) instead of filtering")
+        ->type_name("[=csv]")
+        ->expected(0, 1)
+        ->check(CLI::IsMember({"text", "csv"}));
+    app.add_option("--rate", chosen.response_rate, "Sample rate for --response")
+        ->type_name("HZ")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
     app.add_option("--module", chosen.module,
                    "Component module to load (default: the one installed beside zq-filter)")
         ->type_name("PATH");
@@ -215,13 +255,30 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
+// Stops the run before a sample that is not a finite number reaches OUTPUT.
+void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
+    const long count = frames * channels;
+    const float* bad =
+        std::find_if(samples, samples + count, [](float sample) { return !std::isfinite(sample); });
+    if (bad == samples + count) return;
+    const long index = bad - samples;
+    throw tool_error(failure::component, "the filter produced a non-finite sample (channel " +
+                                             std::to_string(index % channels) + ", frame " +
+                                             std::to_string(frames_before + index / channels) +
+                                             "); OUTPUT was not written");
+}
+
 // Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
 // returns the frames filtered.
-sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
-                         filter_session& session, sound_output& output, int block_frames,
-                         bool quiet) {
-    const filter_session::sink write = [&output](const float* samples, long frames) {
+sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, stream_filter& filter,
+                         sound_output& output, int block_frames, bool quiet) {
+    const int channels = conversion.output_channels();
+    sf_count_t written = 0;
+    const stream_filter::sink write = [&output, &written, channels](const float* samples,
+                                                                    long frames) {
+        require_finite(samples, frames, channels, written);
         output.write(samples, frames);
+        written += frames;
     };
     const double rate = input.sample_rate();
     progress_display progress(!quiet && ::isatty(STDERR_FILENO) != 0 &&
@@ -232,13 +289,28 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion,
     sf_count_t done = 0;
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
         stop_if_signalled();
-        session.filter(conversion.convert(block.data(), static_cast<long>(got)),
-                       static_cast<long>(got), write);
+        filter.filter(conversion.convert(block.data(), static_cast<long>(got)),
+                      static_cast<long>(got), write);
         done += got;
         progress.update(done);
     }
-    session.finish(write);
+    filter.finish(write);
     return done;
+}
+
+// The exact realization is the component itself, loaded as a host loads it; what it is asked
+// to do is checked for soundness once it has accepted the settings.
+std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
+                                                const options& chosen, int channels, int rate,
+                                                checked_configuration& configuration) {
+    auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
+    // The component's line comes out before anything zq-filter says next, even into a pipe.
+    std::fflush(stdout);
+    configuration.require_all_known();
+    check_exact_request(rate, channels,
+                        read_filter_request(configuration, ns_filter_engine::bounds_at(rate)),
+                        chosen.strict);
+    return session;
 }
 
 void filter_file(const options& chosen) {
@@ -253,20 +325,24 @@ void filter_file(const options& chosen) {
     channel_conversion conversion = conversion_for(request, input.channels());
     const int channels = conversion.output_channels();
     const int rate = input.sample_rate();
-    sound_output output(
-        chosen.output,
-        output_format(chosen.output, input.format(), chosen.sample_format, channels, rate),
-        channels, rate);
+    const int format =
+        output_format(chosen.output, input.format(), chosen.sample_format, channels, rate);
 
-    const component_module module(chosen.module.empty() ? default_module_path() : chosen.module);
     checked_configuration configuration(std::move(settings), rate);
-    filter_session session(module, channels, rate, configuration);
-    // The component's line comes out before anything zq-filter says next, even into a pipe.
-    std::fflush(stdout);
-    configuration.require_all_known();
+    std::unique_ptr<component_module> module;
+    std::unique_ptr<stream_filter> filter;
+    if (chosen.precise) {
+        filter = std::make_unique<precise_session>(channels, rate, chosen.order, configuration);
+    } else {
+        module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
+                                                                          : chosen.module);
+        filter = exact_filter_for(*module, chosen, channels, rate, configuration);
+    }
+    sound_output output(chosen.output, format, channels, rate);
     const sf_count_t frames =
-        filter_stream(input, conversion, session, output, chosen.frames, chosen.quiet);
+        filter_stream(input, conversion, *filter, output, chosen.frames, chosen.quiet);
     output.commit();
+    filter.reset(); // before the module that made it
 
     if (chosen.quiet) return;
     const double elapsed = seconds_since(started);
@@ -275,6 +351,27 @@ void filter_file(const options& chosen) {
                  "time)\n",
                  chosen.output.c_str(), static_cast<long long>(frames), channels, rate, elapsed,
                  static_cast<double>(frames) / rate / elapsed);
+}
+
+// --response: the settings read as the filter would read them, at --rate, with the wider of
+// the two realizations' bounds so that either column can show what it does.
+void print_response(const options& chosen) {
+    const double rate = chosen.response_rate;
+    checked_configuration configuration(
+        collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz), rate);
+    ns_filter_engine::filter_request request;
+    try {
+        request = read_filter_request(
+            configuration,
+            ns_filter_engine::bounds_for(ns_filter_engine::realization::precise, rate));
+    } catch (const ZQ::CException&) {
+        throw tool_error(failure::usage, configuration.violation());
+    }
+    configuration.require_all_known();
+    if (chosen.response == "csv")
+        print_response_csv(stdout, rate, request, chosen.order);
+    else
+        print_response_table(stdout, rate, request, chosen.order);
 }
 
 int report(const char* message, int exit_status) {
@@ -290,8 +387,11 @@ int run(int argc, char** argv) {
     define_options(app, chosen);
     try {
         app.parse(argc, argv);
-        if (!chosen.version && chosen.output.empty())
+        if (app.count("--response") > 0 && chosen.response.empty()) chosen.response = "text";
+        if (!chosen.version && chosen.response.empty() && chosen.output.empty())
             throw CLI::ValidationError("INPUT and OUTPUT are required");
+        if (chosen.order_given && !chosen.precise && chosen.response.empty())
+            throw CLI::ValidationError("--order applies to --precise");
     } catch (const CLI::CallForHelp& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
@@ -302,6 +402,8 @@ int run(int argc, char** argv) {
     try {
         if (chosen.version)
             print_version(chosen);
+        else if (!chosen.response.empty())
+            print_response(chosen);
         else
             filter_file(chosen);
         return 0;

@@ -126,6 +126,19 @@ float checked_configuration::getFloat(const char* key, float defaultValue, float
     return value;
 }
 
+ns_filter_engine::filter_request
+read_filter_request(ZQ::CM::RComponentConfiguration& config,
+                    const ns_filter_engine::cutoff_bounds& bounds) {
+    ns_filter_engine::filter_request request;
+    request.high_pass = config.getInt("hPass", 0, 0, 1) == 1;
+    request.low_pass = config.getInt("lPass", 0, 0, 1) == 1;
+    request.high_hz =
+        config.getFloat("hFrequency", request.high_hz, bounds.high_min_hz, bounds.high_max_hz);
+    request.low_khz =
+        config.getFloat("lFrequency", request.low_khz, bounds.low_min_khz, bounds.low_max_khz);
+    return request;
+}
+
 void checked_configuration::require_all_known() const {
     for (const setting& given : settings_) {
         if (std::find(asked_.begin(), asked_.end(), given.key) != asked_.end()) continue;

@@ -8,6 +8,7 @@
 // component never asked for are refused after configure, listing the keys it did ask for.
 #pragma once
 
+#include <engine/filter_engine>
 #include <lib/cm/CMConfiguration>
 
 #include <string>
@@ -54,5 +55,10 @@ private:
     double sample_rate_;
     std::string violation_;
 };
+
+// The filter the settings ask for, read through `config` in the order the component reads them
+// and held to `bounds` (the realization's, at the stream's rate); defaults as the component's.
+ns_filter_engine::filter_request read_filter_request(ZQ::CM::RComponentConfiguration& config,
+                                                     const ns_filter_engine::cutoff_bounds& bounds);
 
 } // namespace zq_tool

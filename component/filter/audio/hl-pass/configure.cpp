@@ -44,9 +44,13 @@ int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
     const int mode = mode_of(high_pass, config.getInt("lPass", 0, 0, 1));
     const ns_filter_engine::cutoff_bounds bounds = ns_filter_engine::bounds_at(rate);
     const float high_fraction = ns_filter_engine::high_fraction_of(
-        config.getFloat("hFrequency", 100.0f, bounds.high_min_hz, bounds.high_max_hz), rate);
+        config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz, bounds.high_min_hz,
+                        bounds.high_max_hz),
+        rate);
     const float low_fraction = ns_filter_engine::low_fraction_of(
-        config.getFloat("lFrequency", 4.0f, bounds.low_min_khz, bounds.low_max_khz), rate);
+        config.getFloat("lFrequency", ns_filter_engine::k_default_low_khz, bounds.low_min_khz,
+                        bounds.low_max_khz),
+        rate);
     if (!fresh->filter_init(2000)) throw std::bad_alloc();
 
     std::printf("fracts are %f and %f \n", double{high_fraction}, double{low_fraction});

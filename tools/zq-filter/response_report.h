@@ -1,0 +1,19 @@
+// zq-filter --response: what the settings do, exact and precise side by side, without audio.
+#pragma once
+
+#include <engine/filter_engine>
+
+#include <cstdio>
+
+namespace zq_tool {
+
+// The -3 dB points, the gain at a handful of frequencies, the slopes and the soundness
+// verdict, as an aligned table.
+void print_response_table(std::FILE* out, double sample_rate,
+                          const ns_filter_engine::filter_request& request, int precise_order);
+
+// frequency_hz,exact_db,precise_db at 200 log-spaced frequencies from 10 Hz to half the rate.
+void print_response_csv(std::FILE* out, double sample_rate,
+                        const ns_filter_engine::filter_request& request, int precise_order);
+
+} // namespace zq_tool

@@ -1,0 +1,20 @@
+// What zq-filter runs the audio through: the component loaded as a host loads it (the exact
+// realization), or the filter engine's precise realization.
+#pragma once
+
+#include <functional>
+
+namespace zq_tool {
+
+class stream_filter {
+public:
+    using sink = std::function<void(const float* interleaved, long frames)>;
+
+    virtual ~stream_filter() = default;
+    // Filters `frames` interleaved frames and hands what comes out, in order, to `output`.
+    virtual void filter(const float* interleaved, long frames, const sink& output) = 0;
+    // The stream has ended: hands over anything still held.
+    virtual void finish(const sink& output) = 0;
+};
+
+} // namespace zq_tool
