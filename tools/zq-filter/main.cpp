@@ -7,6 +7,7 @@
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
+#include "signals.h"
 #include "sound_files.h"
 #include "soundness_gate.h"
 #include "tool_error.h"
@@ -14,10 +15,11 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +111,22 @@ Exit status:
   4  the component module cannot be loaded, or the filter failed (a non-finite sample)
 )";
 
+// Standard output carries the component's lines: losing them is a failure to write.
+void flush_standard_output() {
+    if (std::fflush(stdout) != 0)
+        throw tool_error(failure::output,
+                         std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
+// CLI11 would call "abc" out of range; say what is wrong with it.
+const CLI::Validator k_whole_number(
+    [](std::string& text) {
+        const bool digits =
+            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        return digits ? std::string() : "\"" + text + "\" is not a whole number";
+    },
+    "N");
+
 void define_options(CLI::App& app, options& chosen) {
     app.add_option("INPUT", chosen.input, "Audio file to filter (any format libsndfile reads)");
     app.add_option("OUTPUT", chosen.output,
@@ -134,6 +152,7 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
         ->type_name("N")
         ->capture_default_str()
+        ->check(k_whole_number)
         ->check(CLI::Range(1, k_max_frames));
     app.add_flag("--precise", chosen.precise,
                  "Double-precision Butterworth sections instead of the component's design");
@@ -158,33 +177,6 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_flag("-q,--quiet", chosen.quiet, "No progress display or summary");
     app.add_flag("--version", chosen.version, "Print the version and the module's banner");
     app.footer(k_footer);
-}
-
-volatile std::sig_atomic_t g_caught_signal = 0;
-
-extern "C" void note_signal(int signal_number) {
-    g_caught_signal = signal_number;
-}
-
-void watch_signals() {
-    struct sigaction action {};
-    action.sa_handler = note_signal;
-    action.sa_flags = SA_RESTART; // a signal between frames must not fail a read or write
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal_number, &action, nullptr);
-}
-
-void stop_if_signalled() {
-    if (g_caught_signal != 0) throw interrupted(g_caught_signal);
-}
-
-// Dies of the signal that interrupted the run, as the shell expects, once cleanup is done.
-[[noreturn]] void die_of(int signal_number) {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigaction(signal_number, &action, nullptr);
-    std::raise(signal_number);
-    std::_Exit(128 + signal_number);
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -255,6 +247,31 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
+// A block of `frames` frames of `channels` samples; its size is the user's to choose, so a
+// failure says what was asked for.
+std::vector<float> sample_block(int frames, int channels) {
+    try {
+        return std::vector<float>(static_cast<std::size_t>(frames) * channels);
+    } catch (const std::bad_alloc&) {
+        throw tool_error(failure::usage,
+                         "not enough memory for a block of " + std::to_string(frames) +
+                             " frames of " + std::to_string(channels) + " channels (" +
+                             std::to_string(frames * (channels * sizeof(float)) >> 20) +
+                             " MiB); choose fewer --frames");
+    }
+}
+
+// A header that promised more frames than the file holds: a warning, a refusal with --strict.
+void require_whole_input(const sound_input& input, sf_count_t frames_read, bool strict) {
+    const sf_count_t missing = input.frames_missing();
+    if (missing == 0) return;
+    const std::string message =
+        "INPUT \"" + input.path() + "\" is truncated: its header declares " +
+        std::to_string(frames_read + missing) + " frames, it holds " + std::to_string(frames_read);
+    if (strict) throw tool_error(failure::input, message + "; --strict refuses it");
+    std::fprintf(stderr, "zq-filter: warning: %s; all of them were filtered\n", message.c_str());
+}
+
 // Stops the run before a sample that is not a finite number reaches OUTPUT.
 void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
     const long count = frames * channels;
@@ -271,7 +288,7 @@ void require_finite(const float* samples, long frames, int channels, sf_count_t 
 // Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
 // returns the frames filtered.
 sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, stream_filter& filter,
-                         sound_output& output, int block_frames, bool quiet) {
+                         sound_output& output, int block_frames, bool quiet, bool strict) {
     const int channels = conversion.output_channels();
     sf_count_t written = 0;
     const stream_filter::sink write = [&output, &written, channels](const float* samples,
@@ -285,16 +302,16 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, str
                                   static_cast<double>(input.frames()) >
                                       k_progress_from_seconds * rate,
                               input.frames(), rate);
-    std::vector<float> block(static_cast<std::size_t>(block_frames) * input.channels());
+    std::vector<float> block = sample_block(block_frames, input.channels());
     sf_count_t done = 0;
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
-        stop_if_signalled();
         filter.filter(conversion.convert(block.data(), static_cast<long>(got)),
                       static_cast<long>(got), write);
         done += got;
         progress.update(done);
     }
     filter.finish(write);
+    require_whole_input(input, done, strict);
     return done;
 }
 
@@ -305,7 +322,7 @@ std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
                                                 checked_configuration& configuration) {
     auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
     // The component's line comes out before anything zq-filter says next, even into a pipe.
-    std::fflush(stdout);
+    flush_standard_output();
     configuration.require_all_known();
     check_exact_request(rate, channels,
                         read_filter_request(configuration, ns_filter_engine::bounds_at(rate)),
@@ -339,8 +356,8 @@ void filter_file(const options& chosen) {
         filter = exact_filter_for(*module, chosen, channels, rate, configuration);
     }
     sound_output output(chosen.output, format, channels, rate);
-    const sf_count_t frames =
-        filter_stream(input, conversion, *filter, output, chosen.frames, chosen.quiet);
+    const sf_count_t frames = filter_stream(input, conversion, *filter, output, chosen.frames,
+                                            chosen.quiet, chosen.strict);
     output.commit();
     filter.reset(); // before the module that made it
 
@@ -398,7 +415,7 @@ int run(int argc, char** argv) {
         return report((std::string(error.what()) + " (see zq-filter --help)").c_str(),
                       static_cast<int>(failure::usage));
     }
-    watch_signals();
+    handle_signals();
     try {
         if (chosen.version)
             print_version(chosen);
@@ -406,12 +423,12 @@ int run(int argc, char** argv) {
             print_response(chosen);
         else
             filter_file(chosen);
+        flush_standard_output();
         return 0;
     } catch (const tool_error& error) {
         return report(error.what(), error.exit_status());
-    } catch (const interrupted& stop) {
-        std::fputs("zq-filter: interrupted; OUTPUT was not written\n", stderr);
-        die_of(stop.signal_number());
+    } catch (const std::bad_alloc&) {
+        return report("out of memory", static_cast<int>(failure::component));
     } catch (const std::exception& error) {
         return report(error.what(), static_cast<int>(failure::component));
     }

@@ -1,5 +1,6 @@
 #include "sound_files.h"
 
+#include "signals.h"
 #include "tool_error.h"
 
 #include <fcntl.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,6 +79,32 @@ int container_for_extension(const std::string& path) {
                          ".aiff, .caf, .ogg");
 }
 
+// Where the first sample that is not a finite number sits, as frame and channel.
+std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
+                             sf_count_t frames_before) {
+    const auto count = static_cast<std::size_t>(frames) * channels;
+    const float* bad = std::find_if(interleaved, interleaved + count,
+                                    [](float sample) { return !std::isfinite(sample); });
+    if (bad == interleaved + count) return {};
+    const auto index = static_cast<sf_count_t>(bad - interleaved);
+    return std::string(std::isnan(*bad) ? "a NaN" : "an infinite") + " sample at frame " +
+           std::to_string(frames_before + index / channels) + ", channel " +
+           std::to_string(index % channels);
+}
+
+// The longest file name the directory takes.
+std::size_t name_limit(const std::filesystem::path& directory) {
+    const long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+}
+
+// ".NAME.XXXXXX" beside `target`, NAME shortened as far as the directory's name limit asks.
+std::string temporary_pattern(const std::filesystem::path& directory,
+                              const std::string& file_name) {
+    const std::size_t room = name_limit(directory) - std::string(". .XXXXXX").size() + 1;
+    return (directory / ("." + file_name.substr(0, room) + ".XXXXXX")).string();
+}
+
 mode_t mode_for_new_file(const std::string& path) {
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
@@ -109,7 +138,18 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
         throw tool_error(failure::input,
                          "cannot read INPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
+    // The filter would carry such a sample into every later one of its channel.
+    const std::string bad = first_non_finite(interleaved, got, channels(), frames_read_);
+    if (!bad.empty())
+        throw tool_error(failure::input,
+                         "INPUT " + in_quotes(path_) + " holds " + bad + "; nothing was written");
+    frames_read_ += got;
     return got;
+}
+
+sf_count_t sound_input::frames_missing() const noexcept {
+    const bool declared = info_.frames != SF_COUNT_MAX;
+    return declared && info_.frames > frames_read_ ? info_.frames - frames_read_ : 0;
 }
 
 bool sound_input::is_same_file(const std::string& path) const {
@@ -143,15 +183,25 @@ int output_format(const std::string& path, int input_format, const std::string& 
 }
 
 sound_output::sound_output(const std::string& path, int format, int channels, int sample_rate)
-    : path_(path) {
+    : path_(path), channels_(channels) {
     const std::filesystem::path target(path);
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
         throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + " is a directory");
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string name = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-    descriptor_ = ::mkstemp(name.data());
+    const std::string file_name = target.filename().string();
+    if (file_name.size() > name_limit(directory))
+        throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + ": its name is " +
+                                              std::to_string(file_name.size()) +
+                                              " bytes long; that directory takes at most " +
+                                              std::to_string(name_limit(directory)));
+    std::string name = temporary_pattern(directory, file_name);
+    {
+        const signals_held held; // no signal between creating the file and registering it
+        descriptor_ = ::mkstemp(name.data());
+        if (descriptor_ >= 0) remove_on_signal(name);
+    }
     if (descriptor_ < 0)
         throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + " into " +
                                               in_quotes(directory.string()) + ": " +
@@ -169,8 +219,11 @@ sound_output::sound_output(const std::string& path, int format, int channels, in
         discard();
         throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
     }
-    // Filtering can push an integer signal past full scale; clip rather than wrap around.
+    // Filtering can push a signal past full scale; clip rather than wrap around, or crash an
+    // encoder that indexes a table with the sample (libsndfile clips PCM only).
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    const int samples = format & SF_FORMAT_SUBMASK;
+    clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
@@ -186,9 +239,16 @@ void sound_output::discard() noexcept {
     descriptor_ = -1;
     if (!temporary_path_.empty()) ::unlink(temporary_path_.c_str());
     temporary_path_.clear();
+    remove_on_signal({});
 }
 
 void sound_output::write(const float* interleaved, sf_count_t frames) {
+    if (clamps_) {
+        clamped_.assign(interleaved, interleaved + frames * channels_);
+        for (float& sample : clamped_)
+            sample = std::clamp(sample, -1.0f, 1.0f);
+        interleaved = clamped_.data();
+    }
     if (sf_writef_float(file_, interleaved, frames) == frames) return;
     throw tool_error(failure::output,
                      "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
@@ -208,6 +268,7 @@ void sound_output::commit() {
         throw tool_error(failure::output, "cannot rename the finished file to OUTPUT " +
                                               in_quotes(path_) + ": " + std::strerror(errno));
     temporary_path_.clear();
+    remove_on_signal({});
 }
 
 } // namespace zq_tool
