@@ -1,6 +1,8 @@
 #include "tool_test_support.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -13,13 +15,6 @@
 namespace zq_tool_test {
 
 namespace fs = std::filesystem;
-
-static std::string shell_quoted(const std::string& word) {
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 void write_sound(const fs::path& path, const sound& content) {
     SF_INFO info{};
@@ -83,17 +78,37 @@ scratch_space::~scratch_space() {
     fs::remove_all(root, ignored);
 }
 
-run_result scratch_space::run(const std::vector<std::string>& arguments,
-                              const std::string& program) const {
-    std::string command = shell_quoted(program);
-    for (const std::string& argument : arguments)
-        command += " " + shell_quoted(argument);
-    const fs::path out_file = root / "stdout", err_file = root / "stderr";
-    command += " >" + shell_quoted(out_file) + " 2>" + shell_quoted(err_file);
-    const int wait_status = std::system(command.c_str());
+run_result scratch_space::run(const std::vector<std::string>& arguments, const std::string& program,
+                              const child_setup& setup) const {
+    return finish(start(arguments, setup, program));
+}
+
+pid_t scratch_space::start(const std::vector<std::string>& arguments, const child_setup& setup,
+                           const std::string& program) const {
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child != 0) return child;
+    const int out_file = open((root / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_file = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out_file < 0 || err_file < 0 || dup2(out_file, STDOUT_FILENO) < 0 ||
+        dup2(err_file, STDERR_FILENO) < 0)
+        _exit(126);
+    if (setup) setup();
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
+run_result scratch_space::finish(pid_t child) const {
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
     const int status =
         WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    return {status, file_bytes(out_file), file_bytes(err_file)};
+    return {status, file_bytes(root / "stdout"), file_bytes(root / "stderr")};
 }
 
 run_result scratch_space::filter(const std::string& text) const {

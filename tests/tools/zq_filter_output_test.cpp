@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
 #include <memory>
 
 namespace zq_tool_test {
@@ -124,7 +127,8 @@ TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samp
     for (std::size_t i = 0; i < square.samples.size(); ++i)
         square.samples[i] = (i / 100) % 2 == 0 ? 1.0f : -1.0f;
     write_sound(scratch.in, square);
-    const fs::path flac = scratch.work / "out.flac";
+    // The longest name a file may have: the temporary file beside it must fit as well.
+    const fs::path flac = scratch.work / (std::string(250, 'n') + ".flac");
 
     const run_result result = scratch.run(
         {"--quiet", "--lowpass", "2000", "--format", "pcm16", scratch.in.string(), flac.string()});
@@ -140,6 +144,56 @@ TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samp
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const float limited = std::clamp(expected[i] * 32768.0f, -32768.0f, 32767.0f);
         ASSERT_NEAR(written.samples[i] * 32768.0f, limited, 1.5f) << "sample " << i;
+    }
+}
+
+struct format_case {
+    const char* format;
+    const char* extension;
+    bool known_container; // false: the extension may still be refused (exit 3)
+};
+
+const format_case k_formats[] = {
+    {"float", "wav", true},  {"double", "wav", true}, {"pcm16", "wav", true},
+    {"pcm24", "wav", true},  {"pcm32", "wav", true},  {"s8", "aiff", true},
+    {"u8", "wav", true},     {"ulaw", "wav", true},   {"alaw", "wav", true},
+    {"vorbis", "oga", true}, {"opus", "oga", true},   {"vorbis", "ogg", false},
+    {"opus", "opus", false},
+};
+
+// Every sample format and the Ogg extensions, with samples an encoder may choke on: each run
+// ends in an exit status, finite samples are written (clamped to full scale where the format
+// has one) and a non-finite one stops the run before anything is written.
+TEST(zq_filter, every_format_takes_any_sample_without_dying) {
+    const scratch_space scratch;
+    sound normal = test_signal(2, 48000, 4800), loud = normal, nan = normal, inf = normal;
+    for (std::size_t i = 0; i < loud.samples.size(); ++i)
+        loud.samples[i] = i % 3 == 0 ? 100.0f : -100.0f;
+    nan.samples[1001] = std::nanf("");
+    inf.samples[77] = std::numeric_limits<float>::infinity();
+    for (const format_case& each : k_formats) {
+        for (const sound* input : {&normal, &loud, &nan, &inf}) {
+            SCOPED_TRACE(std::string(each.format) + " ." + each.extension + " input " +
+                         std::to_string(input - &normal));
+            write_sound(scratch.in, *input);
+            const fs::path out = scratch.work / (std::string("out.") + each.extension);
+            fs::remove(out);
+            const run_result result = scratch.run(
+                {"--quiet", "--format", each.format, scratch.in.string(), out.string()});
+            const bool finite = input == &normal || input == &loud;
+            ASSERT_LT(result.status, 128) << "killed by a signal";
+            if (finite && each.known_container) {
+                ASSERT_EQ(result.status, 0) << result.err;
+            }
+            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.work), {}),
+                      result.status == 0 ? 2 : 1);
+            if (result.status != 0) continue;
+            const bool full_scale =
+                std::string("float double vorbis opus").find(each.format) == std::string::npos;
+            for (const float sample : read_sound(out).samples)
+                ASSERT_TRUE(std::isfinite(sample) && (!full_scale || std::abs(sample) <= 1.0f))
+                    << sample;
+        }
     }
 }
 

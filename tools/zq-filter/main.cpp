@@ -106,9 +106,11 @@ Exit status:
   0  success
   1  bad command line or setting, settings the exact design cannot filter soundly, or a --mix
      or --route INPUT's channels do not allow
-  2  INPUT missing, unreadable, not audio, or with a channel count the filter refuses
-  3  OUTPUT cannot be written
+  2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
+     a NaN or infinite sample, or shorter than its header declares (with --strict)
+  3  OUTPUT or standard output cannot be written (a closed pipe, a full disk, ulimit -f)
   4  the component module cannot be loaded, or the filter failed (a non-finite sample)
+  130, 143  interrupted by SIGINT or SIGTERM (also while waiting on a pipe); nothing written
 )";
 
 // Standard output carries the component's lines: losing them is a failure to write.
