@@ -1,19 +1,102 @@
 #include "precise_filter.h"
 
+#include <algorithm>
+#include <cmath>
+#include <complex>
 #include <stdexcept>
 
 namespace ns_filter_engine {
 
-std::vector<biquad> butterworth_sections(design_kind, int, double, double) {
-    throw std::logic_error("precise realization not built yet");
+namespace {
+
+using complex = std::complex<double>;
+
+// The bilinear transform is taken at a sample rate of 2 (as scipy does), so s = 4 (1 - z^-1) /
+// (1 + z^-1) and the analog cut-off that lands on the digital one is 4 tan(pi f / rate).
+constexpr double k_two_rate = 4.0;
+
+// Left-half-plane pole m (0-based) of the analog Butterworth prototype of `order`, in order of
+// growing quality factor: pole m lies at angle pi (2m + 1) / (2 order) from the negative real
+// axis, so the last pair sits closest to the unit circle once transformed.
+complex prototype_pole(int order, int m) {
+    return -std::polar(1.0, M_PI * (2 * m + 1) / (2.0 * order));
 }
 
-precise_filter::precise_filter(double, int channels, const filter_request&, int)
+// State magnitudes below this can no longer reach a float output; they are cleared so that a
+// decaying tail never runs through subnormal doubles, which are slow on common processors.
+constexpr double k_negligible_state = 1e-200;
+
+// Transposed direct form II over the whole chain, one sample at a time: the sections of a
+// sample are independent chains of work from the sections of the next, which keeps the
+// processor busy despite each section's feedback.
+void run_chain(const biquad* sections, std::size_t count, double* state, float* samples,
+               long frames) {
+    for (long i = 0; i < frames; ++i) {
+        double x = samples[i];
+        double* s = state;
+        for (const biquad* q = sections; q != sections + count; ++q, s += 2) {
+            const double y = q->b0 * x + s[0];
+            s[0] = q->b1 * x - q->a1 * y + s[1];
+            s[1] = q->b2 * x - q->a2 * y;
+            x = y;
+        }
+        samples[i] = static_cast<float>(x);
+    }
+    for (std::size_t k = 0; k < 2 * count; ++k)
+        if (std::abs(state[k]) < k_negligible_state) state[k] = 0.0;
+}
+
+} // namespace
+
+std::vector<biquad> butterworth_sections(design_kind kind, int order, double cutoff_hz,
+                                         double rate) {
+    if (order < 2 || order % 2 != 0)
+        throw std::invalid_argument("a Butterworth section chain needs an even order");
+    if (!(cutoff_hz > 0.0 && cutoff_hz < rate / 2.0))
+        throw std::invalid_argument("the cut-off must lie between 0 and half the sample rate");
+    const double warped = k_two_rate * std::tan(M_PI * cutoff_hz / rate);
+    const bool low = kind == design_kind::low_pass;
+    // Numerator (1 + z^-1)^2: a low-pass's zeros at Nyquist; (1 - z^-1)^2: a high-pass's at DC.
+    const double middle = low ? 2.0 : -2.0;
+    // Each pole pair's share of the gain: the analog numerator factor over |4 - pole|^2.
+    const double pair_numerator = low ? warped * warped : k_two_rate * k_two_rate;
+    double gain = 1.0;
+    std::vector<biquad> sections;
+    for (int m = 0; m < order / 2; ++m) {
+        const complex prototype = prototype_pole(order, m);
+        const complex analog = low ? warped * prototype : warped / prototype;
+        const complex pole = (k_two_rate + analog) / (k_two_rate - analog);
+        gain *= pair_numerator / std::norm(k_two_rate - analog);
+        sections.push_back({1.0, middle, 1.0, -2.0 * pole.real(), std::norm(pole)});
+    }
+    // The whole gain rides on the first section, as in scipy's layout.
+    biquad& first = sections.front();
+    first.b0 = gain;
+    first.b1 = middle * gain;
+    first.b2 = gain;
+    return sections;
+}
+
+precise_filter::precise_filter(double rate, int channels, const filter_request& request, int order)
     : channels_(channels) {
-    throw std::logic_error("precise realization not built yet");
+    auto add = [&](design_kind kind, double cutoff_hz) {
+        const std::vector<biquad> side = butterworth_sections(kind, order, cutoff_hz, rate);
+        sections_.insert(sections_.end(), side.begin(), side.end());
+    };
+    if (request.high_pass) add(design_kind::high_pass, request.high_hz);
+    if (request.low_pass) add(design_kind::low_pass, 1000.0 * double{request.low_khz});
+    state_.assign(2 * sections_.size() * static_cast<std::size_t>(channels), 0.0);
 }
 
-void precise_filter::process_planar(float* const*, long) {}
-void precise_filter::reset() {}
+void precise_filter::process_planar(float* const* channel_data, long frames) {
+    const std::size_t per_channel = 2 * sections_.size();
+    for (int c = 0; c < channels_; ++c)
+        run_chain(sections_.data(), sections_.size(), state_.data() + c * per_channel,
+                  channel_data[c], frames);
+}
+
+void precise_filter::reset() {
+    std::fill(state_.begin(), state_.end(), 0.0);
+}
 
 } // namespace ns_filter_engine

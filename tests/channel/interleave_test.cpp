@@ -1,5 +1,7 @@
 #include <channel/audio_channel>
 
+#include "../support/reference.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,13 +12,10 @@
 namespace {
 
 using ns_audio_channel::audio_channel_api;
+using zq_test::k_sentinel;
+using zq_test::same_bits;
 
-constexpr float k_sentinel = -12345.0f;
 constexpr std::size_t k_guard = 4; // sentinel samples past the counted ones
-
-bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
 
 // 2 channels take the stereo kernel, up to 8 a loop unrolled per count, 11 the tiled loop
 // (frame counts on both sides of its 64-frame tile).

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -79,6 +80,19 @@ inline void expect_convolution(const std::vector<float>& x, const std::vector<fl
         ASSERT_NEAR(out[i], expected[i], tolerance)
             << "nx " << x.size() << " nh " << h.size() << " i " << i;
     EXPECT_EQ(out[expected.size()], k_sentinel) << "wrote past the end";
+}
+
+// Whether two signals hold the same floats bit for bit, naming the first that differs.
+inline testing::AssertionResult same_bits(const std::vector<float>& got,
+                                          const std::vector<float>& expected) {
+    if (got.size() != expected.size())
+        return testing::AssertionFailure()
+               << got.size() << " samples, expected " << expected.size();
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (std::memcmp(&got[i], &expected[i], sizeof(float)) != 0)
+            return testing::AssertionFailure()
+                   << "sample " << i << " is " << got[i] << ", expected " << expected[i];
+    return testing::AssertionSuccess();
 }
 
 } // namespace zq_test

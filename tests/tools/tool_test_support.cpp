@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -126,18 +125,6 @@ std::vector<float> filter_with_engine(const sound& input, float high_hz, float l
     std::vector<float> output = input.samples;
     engine.process_interleaved(output.data(), static_cast<long>(output.size()) / input.channels);
     return output;
-}
-
-testing::AssertionResult same_bits(const std::vector<float>& got,
-                                   const std::vector<float>& expected) {
-    if (got.size() != expected.size())
-        return testing::AssertionFailure()
-               << got.size() << " samples, expected " << expected.size();
-    for (std::size_t i = 0; i < got.size(); ++i)
-        if (std::memcmp(&got[i], &expected[i], sizeof(float)) != 0)
-            return testing::AssertionFailure()
-                   << "sample " << i << " is " << got[i] << ", expected " << expected[i];
-    return testing::AssertionSuccess();
 }
 
 } // namespace zq_tool_test

@@ -2,6 +2,8 @@
 // computed with the libraries directly.
 #pragma once
 
+#include "../support/reference.h"
+
 #include <engine/filter_engine>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -66,7 +68,6 @@ using ns_filter_engine::realization;
 std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
                                       realization kind = realization::exact);
 
-testing::AssertionResult same_bits(const std::vector<float>& got,
-                                   const std::vector<float>& expected);
+using zq_test::same_bits;
 
 } // namespace zq_tool_test

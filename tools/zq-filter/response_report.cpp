@@ -74,7 +74,7 @@ std::string printed(const char* format, double value) {
 
 std::string level_text(double db) {
     if (std::isinf(db)) return db > 0 ? "+inf dB" : "-inf dB";
-    return printed("%+.2f dB", db);
+    return printed("%+.2f dB", std::fabs(db) < 0.005 ? 0.0 : db);
 }
 
 std::string frequency_text(double hz, double rate) {
@@ -112,7 +112,7 @@ std::string verdict_text(const column& each, double rate) {
 
 void row(std::FILE* out, const std::string& label, const std::string& exact,
          const std::string& precise) {
-    std::fprintf(out, "  %-28s %-18s %s\n", label.c_str(), exact.c_str(), precise.c_str());
+    std::fprintf(out, "  %-28s %-22s %s\n", label.c_str(), exact.c_str(), precise.c_str());
 }
 
 std::vector<double> landmarks(double rate, const filter_request& request) {

@@ -1,0 +1,109 @@
+// zq-filter where the exact single-precision design breaks down: refused, or warned about, before
+// any audio is written; and --precise filtering the same settings soundly.
+#include "tool_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zq_tool_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct soundness_case {
+    int rate;
+    const char* options;
+    float high_hz, low_khz; // as the options give them, 0 for none
+    bool refused;           // otherwise warned about
+    const char* message;
+};
+
+const soundness_case k_cases[] = {
+    {96000, "--lowpass 200", 0, 0.2f, true,
+     "at 96000 Hz a 200 Hz low-pass is unstable in the exact single-precision design (pole "
+     "radius 1.00"},
+    {96000, "--lowpass 250", 0, 0.25f, true, "250 Hz low-pass is unstable"},
+    {192000, "--lowpass 500", 0, 0.5f, true, "500 Hz low-pass is unstable"},
+    {96000, "--lowpass 300", 0, 0.3f, true, "300 Hz low-pass is unstable"},
+    {48000, "--highpass 20000", 20000, 0, true, "20000 Hz high-pass boosts by +45"},
+    {48000, "--highpass 490 --lowpass 4000", 490, 4, false,
+     "at 48000 Hz a 490 Hz .. 4000 Hz band-pass: stopband at"},
+    {96000, "--highpass 1000 --lowpass 20000", 1000, 20, false, "band-pass: stopband at"},
+};
+
+sound noise_at(int rate) {
+    return test_signal(1, rate, rate / 8);
+}
+
+TEST(zq_filter, refuses_or_warns_where_the_exact_design_breaks_down_and_precise_does_not) {
+    const scratch_space scratch;
+    for (const soundness_case& each : k_cases) {
+        SCOPED_TRACE(each.options);
+        write_sound(scratch.in, noise_at(each.rate));
+        fs::remove(scratch.out);
+        const run_result exact = scratch.filter(each.options);
+        EXPECT_NE(exact.err.find(each.message), std::string::npos) << exact.err;
+        EXPECT_NE(exact.err.find("--precise"), std::string::npos) << exact.err;
+        if (each.refused) {
+            EXPECT_EQ(exact.status, 1);
+            EXPECT_FALSE(fs::exists(scratch.out));
+        } else {
+            EXPECT_EQ(exact.status, 0);
+            EXPECT_EQ(exact.err.rfind("zq-filter: warning: ", 0), 0u) << exact.err;
+            const run_result strict = scratch.filter(std::string(each.options) + " --strict");
+            EXPECT_EQ(strict.status, 1) << strict.err;
+        }
+        fs::remove(scratch.out);
+        const run_result precise = scratch.filter(std::string(each.options) + " --precise");
+        ASSERT_EQ(precise.status, 0) << precise.err;
+        EXPECT_EQ(precise.err, "");
+        const std::vector<float> written = read_sound(scratch.out).samples;
+        EXPECT_TRUE(std::all_of(written.begin(), written.end(),
+                                [](float sample) { return std::isfinite(sample); }));
+        EXPECT_TRUE(same_bits(written, filter_with_engine(noise_at(each.rate), each.high_hz,
+                                                          each.low_khz, realization::precise)));
+    }
+}
+
+TEST(zq_filter, refuses_an_inverted_band_in_either_realization) {
+    const scratch_space scratch;
+    write_sound(scratch.in, noise_at(48000));
+    for (const char* realization_option : {"", " --precise"}) {
+        const run_result result =
+            scratch.filter(std::string("--highpass 4000 --lowpass 300") + realization_option);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("the band is inverted"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(scratch.out));
+    }
+}
+
+TEST(zq_filter, stops_before_writing_a_non_finite_sample) {
+    const scratch_space scratch;
+    sound input = noise_at(48000);
+    input.samples[1000] = std::numeric_limits<float>::quiet_NaN();
+    write_sound(scratch.in, input);
+    const run_result result = scratch.filter("--highpass 300");
+    EXPECT_NE(result.status, 0);
+    EXPECT_FALSE(fs::exists(scratch.out));
+}
+
+TEST(zq_filter, shows_the_response_of_both_realizations_without_audio) {
+    const scratch_space scratch;
+    const run_result table = scratch.run(words("--response --rate 96000 --lowpass 200"));
+    ASSERT_EQ(table.status, 0) << table.err;
+    for (const char* shown :
+         {"-3 dB at", "gain at DC", "gain at 200 Hz", "gain at 48000 Hz (Nyquist)",
+          "slope 400 .. 800 Hz", "unsound", "sound", "pole radius"})
+        EXPECT_NE(table.out.find(shown), std::string::npos) << shown << "\n" << table.out;
+
+    const run_result csv = scratch.run(words("--response=csv --highpass 300 --lowpass 4000"));
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.rfind("frequency_hz,exact_db,precise_db\n10,", 0), 0u) << csv.out;
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 201);
+}
+
+} // namespace
+} // namespace zq_tool_test
