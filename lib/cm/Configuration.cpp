@@ -1,5 +1,4 @@
 #include <lib/cm/CMConfiguration>
-#include <lib/cm/CMQueue>
 
 #include <algorithm>
 #include <cmath>
@@ -7,34 +6,6 @@
 
 namespace ZQ {
 namespace CM {
-
-RFrame::RFrame(uint32_t payloadBytes, int64_t timestamp)
-    : payload_(payloadBytes), timestamp_(timestamp) {}
-
-RDescription::~RDescription() = default;
-RQFrameReader::~RQFrameReader() = default;
-RQFrameWriter::~RQFrameWriter() = default;
-CFrameQueue::~CFrameQueue() = default;
-
-RPtr<RFrame> CFrameQueue::nextFrame() {
-    if (frames_.empty()) return RPtr<RFrame>();
-    RPtr<RFrame> frame = std::move(frames_.front());
-    frames_.pop_front();
-    return frame;
-}
-
-bool CFrameQueue::setDescription(const RPtr<const RDescription>& description) {
-    description_ = description;
-    return true;
-}
-
-bool CFrameQueue::put(const RPtr<const RFrame>& frame) {
-    if (!frame) return false;
-    // The queue is the frame's owner until the reader takes it; the writer gave up its right
-    // to the payload when it put the frame.
-    frames_.emplace_back(const_cast<RFrame*>(frame.get()));
-    return true;
-}
 
 RComponentConfiguration::~RComponentConfiguration() = default;
 
