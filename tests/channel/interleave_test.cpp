@@ -1,6 +1,6 @@
 #include <channel/audio_channel>
 
-#include "../support/reference.h"
+#include "../support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "test_support.h"
+#include "../support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -17,19 +16,11 @@ namespace {
 using ns_audio_dsp::libdspaudio;
 using samples = std::vector<float>;
 using zq_test::filter_library;
+using zq_test::noise;
 
 struct section {
     samples a, b;
 };
-
-samples noise(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    samples x(count);
-    for (float& v : x)
-        v = value(random);
-    return x;
-}
 
 // Random taps; denominator magnitudes summing below 1 keep the filter stable.
 section test_section(int order, unsigned seed) {
@@ -61,7 +52,7 @@ void expect_history(const float* history, const samples& signal, int order) {
 
 // One block, then blocks of 1, below the order (0 at order 1), and beyond the capacity of 2000.
 // Channels 3 and 9 take turns, one routine each (the cascade takes orders up to 4).
-TEST(arma_filter, both_routines_match_the_difference_equation_in_any_blocks) {
+TEST(ArmaFilter, BothRoutinesMatchTheDifferenceEquationInAnyBlocks) {
     const samples x = noise(6000, 1);
     for (int order = 1; order <= 8; ++order) {
         SCOPED_TRACE(testing::Message() << "order " << order);
@@ -95,7 +86,7 @@ TEST(arma_filter, both_routines_match_the_difference_equation_in_any_blocks) {
     }
 }
 
-TEST(arma_filter, second_order_low_pass_impulse_and_step) {
+TEST(ArmaFilter, SecondOrderLowPassImpulseAndStep) {
     filter_library dsp;
     float a[3], b[3];
     dsp.butter_lp_design(0.1f, 2, a, b);
@@ -110,7 +101,7 @@ TEST(arma_filter, second_order_low_pass_impulse_and_step) {
 }
 
 // The input is taken before any output is written, even when the buffers have to grow again.
-TEST(arma_filter, a_result_feeds_the_next_call) {
+TEST(ArmaFilter, AResultFeedsTheNextCall) {
     filter_library dsp;
     section s = test_section(4, 5);
     const samples x = noise(2500, 7);
@@ -120,7 +111,7 @@ TEST(arma_filter, a_result_feeds_the_next_call) {
 }
 
 // Built over memory full of garbage, an object still starts every channel from rest.
-TEST(arma_filter, a_new_object_carries_no_history) {
+TEST(ArmaFilter, ANewObjectCarriesNoHistory) {
     alignas(libdspaudio) static unsigned char storage[sizeof(libdspaudio)];
     std::memset(storage, 0xA5, sizeof storage);
     auto* dsp = new (storage) libdspaudio();
@@ -130,7 +121,7 @@ TEST(arma_filter, a_new_object_carries_no_history) {
     dsp->~libdspaudio();
 }
 
-TEST(arma_filter, refusals_and_empty_blocks_touch_nothing) {
+TEST(ArmaFilter, RefusalsAndEmptyBlocksTouchNothing) {
     filter_library dsp;
     section s = test_section(8, 8);
     float *a = s.a.data(), *b = s.b.data();

@@ -2,7 +2,7 @@
 
 #include <dsp/libdspaudio>
 
-#include "../support/reference.h"
+#include "../support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +62,7 @@ std::vector<float> filtered_by_library(const mode_row& row, std::vector<float> s
     return samples;
 }
 
-TEST(exact_filter, engine_filters_each_mode_as_the_library_does) {
+TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {
     // At 48 kHz: a high-pass alone splits below 720 Hz, a band's high-pass below 480 Hz, and a
     // band whose both edges lie below 240 Hz runs as its low-pass.
     const mode_row rows[] = {
@@ -77,7 +77,7 @@ TEST(exact_filter, engine_filters_each_mode_as_the_library_does) {
     const long splits[] = {1, 7, 1000, 1500, 2492}; // adds up to k_frames
     for (const mode_row& row : rows)
         for (const int channels : {1, 2}) {
-            const std::vector<float> input = zq_test::random_floats(k_frames * channels, 9u);
+            const std::vector<float> input = zq_test::noise(k_frames * channels, 9u);
             filter_engine engine(k_rate, channels, {row.request});
             std::vector<float> output = input;
             float* block = output.data();

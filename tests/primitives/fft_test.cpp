@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "../support/reference.h"
+#include "../support/test_support.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -39,11 +38,10 @@ sound read_sound(const fs::path& path) {
 }
 
 sound test_signal(int channels, int rate, int frames, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-    sound content{channels, rate, k_float_wav, std::vector<float>(std::size_t(frames) * channels)};
+    sound content{channels, rate, k_float_wav,
+                  zq_test::noise(std::size_t(frames) * channels, seed)};
     for (float& value : content.samples)
-        value = uniform(generator);
+        value *= 0.5f;
     return content;
 }
 

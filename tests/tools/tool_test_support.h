@@ -2,7 +2,7 @@
 // computed with the libraries directly.
 #pragma once
 
-#include "../support/reference.h"
+#include "../support/test_support.h"
 
 #include <engine/filter_engine>
 #include <gtest/gtest.h>

@@ -96,7 +96,7 @@ void write_truncated_mp3(const fs::path& path) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 5);
 }
 
-TEST(zq_filter, refuses_bad_input_in_one_line_and_writes_nothing) {
+TEST(ZqFilter, RefusesBadInputInOneLineAndWritesNothing) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
     write_sound(scratch.work / "in44.wav", test_signal(1, 44100, 1000));
@@ -187,7 +187,7 @@ const hostile_file k_hostile_files[] = {
     {"truncated MP3", "", 0, "warning: INPUT"},
 };
 
-TEST(zq_filter, hostile_files_end_in_an_exit_status_and_leave_no_trace) {
+TEST(ZqFilter, HostileFilesEndInAnExitStatusAndLeaveNoTrace) {
     const scratch_space scratch;
     write_truncated_mp3(scratch.in);
     const std::string mp3 = file_bytes(scratch.in);
@@ -249,7 +249,7 @@ const stop_case k_stops[] = {
 
 // Signals end the run at once, even blocked reading a FIFO; a closed pipe and a file size limit
 // fail the write instead of killing zq-filter. No temporary file stays behind.
-TEST(zq_filter, signals_and_limits_leave_no_trace) {
+TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 10000));
     std::ofstream(scratch.out) << "an earlier result\n";

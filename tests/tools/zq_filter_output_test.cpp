@@ -81,7 +81,7 @@ const run_case k_runs[] = {
      0, nullptr, routed},
 };
 
-TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
+TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
     const scratch_space scratch;
     for (const run_case& each : k_runs) {
         SCOPED_TRACE(each.name);
@@ -108,7 +108,7 @@ TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
     }
 }
 
-TEST(zq_filter, frame_size_does_not_change_a_bit) {
+TEST(ZqFilter, FrameSizeDoesNotChangeABit) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(3, 44100, 5000));
     const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 4.0f);
@@ -120,7 +120,7 @@ TEST(zq_filter, frame_size_does_not_change_a_bit) {
     }
 }
 
-TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samples) {
+TEST(ZqFilter, WritesTheContainerAndFormatAskedForAndClipsIntegerSamples) {
     const scratch_space scratch;
     // A full-scale square wave: the low-pass rings past full scale after every edge.
     sound square{1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, std::vector<float>(4800)};
@@ -164,7 +164,7 @@ const format_case k_formats[] = {
 // Every sample format and the Ogg extensions, with samples an encoder may choke on: each run
 // ends in an exit status, finite samples are written (clamped to full scale where the format
 // has one) and a non-finite one stops the run before anything is written.
-TEST(zq_filter, every_format_takes_any_sample_without_dying) {
+TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
     const scratch_space scratch;
     sound normal = test_signal(2, 48000, 4800), loud = normal, nan = normal, inf = normal;
     for (std::size_t i = 0; i < loud.samples.size(); ++i)
@@ -197,7 +197,7 @@ TEST(zq_filter, every_format_takes_any_sample_without_dying) {
     }
 }
 
-TEST(zq_filter, finds_its_module_beside_the_executable_and_shows_its_banner) {
+TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
     const fs::path built(ZQ_FILTER_PATH);

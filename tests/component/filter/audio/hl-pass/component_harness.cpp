@@ -40,14 +40,4 @@ std::vector<float> Host::run(const std::vector<float>& signal, std::size_t frame
     return result;
 }
 
-std::vector<float> noise(std::size_t count, uint32_t seed) {
-    std::vector<float> samples(count);
-    uint32_t state = seed;
-    for (float& sample : samples) {
-        state = state * 1664525u + 1013904223u;
-        sample = static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
-    }
-    return samples;
-}
-
 } // namespace hl_pass_test

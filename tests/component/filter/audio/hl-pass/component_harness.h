@@ -3,6 +3,8 @@
 
 #include "pass_filter.h"
 
+#include "../../../../support/test_support.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -66,8 +68,5 @@ public:
 private:
     ZQ::CM::RFilter& filter_;
 };
-
-// Deterministic broadband test signal in [-1, 1).
-std::vector<float> noise(std::size_t count, uint32_t seed = 1);
 
 } // namespace hl_pass_test

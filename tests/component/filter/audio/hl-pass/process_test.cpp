@@ -7,9 +7,9 @@
 namespace {
 
 using hl_pass_test::Host;
-using hl_pass_test::noise;
 using hl_pass_test::Settings;
 using ns_hl_pass::pass_filter;
+using zq_test::noise;
 
 const Settings k_low{-1, 1, 0, 2.0f};
 const Settings k_high_split{1, -1, 100, 0};
