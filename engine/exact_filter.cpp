@@ -1,6 +1,7 @@
 #include "exact_filter.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace ns_filter_engine {
@@ -72,6 +73,19 @@ void exact_filter::reset() {
     // Clears the histories in place: a host may reset from its real-time thread.
     std::fill_n(&dsp_->filter_state[0], libdspaudio::k_history_channels,
                 libdspaudio::channel_history{});
+}
+
+void exact_filter::retune(const section_plan& plan) noexcept {
+    if (!same_layout(plan, plan_)) {
+        // Entries a design of the new layout leaves alone must not keep the old values.
+        std::fill(std::begin(a1_), std::end(a1_), 0.0f);
+        std::fill(std::begin(b1_), std::end(b1_), 0.0f);
+        std::fill(std::begin(a2_), std::end(a2_), 0.0f);
+        std::fill(std::begin(b2_), std::end(b2_), 0.0f);
+        reset();
+    }
+    plan_ = plan;
+    design_exact(*dsp_, plan_, a1_, b1_, a2_, b2_);
 }
 
 } // namespace ns_filter_engine

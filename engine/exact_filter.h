@@ -53,6 +53,11 @@ public:
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
     void reset();
+    // Redesigns the coefficients for `plan` in place, without allocating. The history goes on
+    // when the layout stays the same (same_layout); otherwise it restarts from silence, since
+    // a history means something only to the sections that wrote it. `plan` must be a known
+    // mode.
+    void retune(const section_plan& plan) noexcept;
 
     const section_plan& plan() const noexcept { return plan_; }
     exact_sections sections() noexcept {

@@ -49,7 +49,7 @@ std::string check_cutoffs(double rate, const engine_settings& settings) {
 
 } // namespace
 
-cutoff_bounds bounds_for(realization kind, double rate) {
+cutoff_bounds bounds_for(realization kind, double rate) noexcept {
     if (kind == realization::exact) return bounds_at(rate);
     const auto highest_hz = static_cast<float>(k_precise_highest_fraction * rate);
     return {k_precise_lowest_hz, highest_hz, khz_from_hz(k_precise_lowest_hz),
@@ -112,6 +112,14 @@ void filter_engine::process_interleaved(float* samples, long frames) {
         process_planar(channel_data_.data(), n);
         audio_channel_api::interleave(channels_, n, planar_.data(), block);
     }
+}
+
+void filter_engine::retune(const filter_request& request) noexcept {
+    settings_.request = request;
+    if (exact_)
+        exact_->retune(plan_for(request, rate_));
+    else
+        precise_->retune(request);
 }
 
 void filter_engine::reset() {

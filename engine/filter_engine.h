@@ -31,7 +31,7 @@ constexpr int k_max_channels = 10;
 
 // The cut-offs a realization accepts at a rate: the component's bounds for exact,
 // 10 Hz .. 0.49 x rate on both sides for precise.
-cutoff_bounds bounds_for(realization kind, double rate);
+cutoff_bounds bounds_for(realization kind, double rate) noexcept;
 
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
@@ -53,6 +53,15 @@ public:
     void process_planar(float* const* channel_data, long frames);
     // Clears the carried history: the next block starts a new stream.
     void reset();
+    // New cut-offs and switches for the same realization, taking effect at the next block,
+    // without allocating: a real-time host may call it between blocks. The history goes on
+    // when the sections stay the same and only their cut-offs move; a change of sections (a
+    // side switched on or off, or an exact high-pass crossing the fraction where it splits
+    // into two sections) restarts it from silence. Precondition: the cut-offs of the sides
+    // switched on lie within bounds_for(this engine's realization, rate); unlike
+    // check_settings, an inverted band is allowed (its sections in cascade pass almost
+    // nothing).
+    void retune(const filter_request& request) noexcept;
 
     double rate() const noexcept { return rate_; }
     int channels() const noexcept { return channels_; }

@@ -46,6 +46,30 @@ void run_chain(const biquad* sections, std::size_t count, double* state, float* 
         if (std::abs(state[k]) < k_negligible_state) state[k] = 0.0;
 }
 
+// butterworth_sections into order / 2 sections the caller provides, without allocating.
+void design_butterworth(design_kind kind, int order, double cutoff_hz, double rate,
+                        biquad* sections) noexcept {
+    const double warped = k_two_rate * std::tan(M_PI * cutoff_hz / rate);
+    const bool low = kind == design_kind::low_pass;
+    // Numerator (1 + z^-1)^2: a low-pass's zeros at Nyquist; (1 - z^-1)^2: a high-pass's at DC.
+    const double middle = low ? 2.0 : -2.0;
+    // Each pole pair's share of the gain: the analog numerator factor over |4 - pole|^2.
+    const double pair_numerator = low ? warped * warped : k_two_rate * k_two_rate;
+    double gain = 1.0;
+    for (int m = 0; m < order / 2; ++m) {
+        const complex prototype = prototype_pole(order, m);
+        const complex analog = low ? warped * prototype : warped / prototype;
+        const complex pole = (k_two_rate + analog) / (k_two_rate - analog);
+        gain *= pair_numerator / std::norm(k_two_rate - analog);
+        sections[m] = {1.0, middle, 1.0, -2.0 * pole.real(), std::norm(pole)};
+    }
+    // The whole gain rides on the first section, as in scipy's layout.
+    biquad& first = sections[0];
+    first.b0 = gain;
+    first.b1 = middle * gain;
+    first.b2 = gain;
+}
+
 } // namespace
 
 std::vector<biquad> butterworth_sections(design_kind kind, int order, double cutoff_hz,
@@ -54,38 +78,40 @@ std::vector<biquad> butterworth_sections(design_kind kind, int order, double cut
         throw std::invalid_argument("a Butterworth section chain needs an even order");
     if (!(cutoff_hz > 0.0 && cutoff_hz < rate / 2.0))
         throw std::invalid_argument("the cut-off must lie between 0 and half the sample rate");
-    const double warped = k_two_rate * std::tan(M_PI * cutoff_hz / rate);
-    const bool low = kind == design_kind::low_pass;
-    // Numerator (1 + z^-1)^2: a low-pass's zeros at Nyquist; (1 - z^-1)^2: a high-pass's at DC.
-    const double middle = low ? 2.0 : -2.0;
-    // Each pole pair's share of the gain: the analog numerator factor over |4 - pole|^2.
-    const double pair_numerator = low ? warped * warped : k_two_rate * k_two_rate;
-    double gain = 1.0;
-    std::vector<biquad> sections;
-    for (int m = 0; m < order / 2; ++m) {
-        const complex prototype = prototype_pole(order, m);
-        const complex analog = low ? warped * prototype : warped / prototype;
-        const complex pole = (k_two_rate + analog) / (k_two_rate - analog);
-        gain *= pair_numerator / std::norm(k_two_rate - analog);
-        sections.push_back({1.0, middle, 1.0, -2.0 * pole.real(), std::norm(pole)});
-    }
-    // The whole gain rides on the first section, as in scipy's layout.
-    biquad& first = sections.front();
-    first.b0 = gain;
-    first.b1 = middle * gain;
-    first.b2 = gain;
+    std::vector<biquad> sections(static_cast<std::size_t>(order / 2));
+    design_butterworth(kind, order, cutoff_hz, rate, sections.data());
     return sections;
 }
 
 precise_filter::precise_filter(double rate, int channels, const filter_request& request, int order)
-    : channels_(channels) {
-    auto add = [&](design_kind kind, double cutoff_hz) {
-        const std::vector<biquad> side = butterworth_sections(kind, order, cutoff_hz, rate);
-        sections_.insert(sections_.end(), side.begin(), side.end());
-    };
-    if (request.high_pass) add(design_kind::high_pass, request.high_hz);
-    if (request.low_pass) add(design_kind::low_pass, 1000.0 * double{request.low_khz});
+    : rate_(rate), channels_(channels), order_(order) {
+    // Room for both sides, so that retune never allocates.
+    sections_.reserve(static_cast<std::size_t>(order));
+    state_.reserve(2 * static_cast<std::size_t>(order) * static_cast<std::size_t>(channels));
+    design(request);
     state_.assign(2 * sections_.size() * static_cast<std::size_t>(channels), 0.0);
+}
+
+void precise_filter::design(const filter_request& request) noexcept {
+    high_pass_ = request.high_pass;
+    low_pass_ = request.low_pass;
+    sections_.clear();
+    const auto add = [this](design_kind kind, double cutoff_hz) {
+        const std::size_t first = sections_.size();
+        sections_.resize(first + static_cast<std::size_t>(order_ / 2));
+        design_butterworth(kind, order_, cutoff_hz, rate_, &sections_[first]);
+    };
+    if (high_pass_) add(design_kind::high_pass, request.high_hz);
+    if (low_pass_) add(design_kind::low_pass, 1000.0 * double{request.low_khz});
+}
+
+void precise_filter::retune(const filter_request& request) noexcept {
+    const bool same_sides = request.high_pass == high_pass_ && request.low_pass == low_pass_;
+    design(request);
+    if (same_sides) return;
+    // Each channel's state is laid out section by section, and the sections are others now.
+    state_.resize(2 * sections_.size() * static_cast<std::size_t>(channels_));
+    reset();
 }
 
 void precise_filter::process_planar(float* const* channel_data, long frames) {

@@ -30,13 +30,21 @@ public:
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
     void reset();
+    // As filter_engine::retune: new cut-offs in place, without allocating; the history goes
+    // on unless a side is switched on or off.
+    void retune(const filter_request& request) noexcept;
 
     const std::vector<biquad>& sections() const noexcept { return sections_; }
 
 private:
+    void design(const filter_request& request) noexcept;
+
+    double rate_;
     int channels_;
-    std::vector<biquad> sections_;
-    std::vector<double> state_; // two per section per channel
+    int order_;
+    bool high_pass_ = false, low_pass_ = false;
+    std::vector<biquad> sections_; // capacity for both sides
+    std::vector<double> state_;    // two per section per channel; capacity for both sides
 };
 
 } // namespace ns_filter_engine

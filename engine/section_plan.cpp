@@ -96,4 +96,13 @@ section_plan plan_for(const filter_request& request, double rate) {
                          low_fraction_of(request.low_khz, rate));
 }
 
+bool same_layout(const section_plan& a, const section_plan& b) noexcept {
+    // A band that falls back to a low-pass runs what a low-pass runs, so the fall-back itself
+    // does not count.
+    return a.mode == b.mode && a.known_mode == b.known_mode && a.two_stage == b.two_stage &&
+           a.order == b.order && a.pad_first == b.pad_first && a.design_second == b.design_second &&
+           a.first.kind == b.first.kind && a.first.order == b.first.order &&
+           a.second.kind == b.second.kind && a.second.order == b.second.order;
+}
+
 } // namespace ns_filter_engine

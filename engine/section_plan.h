@@ -74,4 +74,8 @@ section_plan plan_sections(int mode, float high_fraction, float low_fraction);
 // plan_sections for a request at a sample rate.
 section_plan plan_for(const filter_request& request, double rate);
 
+// Whether two plans run the same sections at the same orders, so that one's carried history
+// can go on through the other's coefficients; only the cut-offs may differ.
+bool same_layout(const section_plan& a, const section_plan& b) noexcept;
+
 } // namespace ns_filter_engine

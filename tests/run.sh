@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: unit tests, the component loaded as a host
-# loads it, zq-filter end to end, and the installed package built into a consumer project.
-# Installs its Debian packages when missing.
+# loads it, zq-filter end to end, the plugins inside Debian's own hosts, and the installed
+# package built into a consumer project. Installs its Debian packages when missing.
 #
 # Usage: tests/run.sh [--sanitize]   (--sanitize: AddressSanitizer + UndefinedBehaviorSanitizer)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
-    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev
+    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
+    lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox gstreamer1.0-tools \
+    gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 
 build="$root/build-tests"
 options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)

@@ -1,6 +1,6 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README.
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README, PLUGINS (whether the plugins were built).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -46,6 +46,15 @@ foreach(file include/zq/dsp/libdspaudio include/zq/channel/audio_channel
         message(FATAL_ERROR "missing ${file}")
     endif()
 endforeach()
+if(PLUGINS)
+    foreach(file lv2/zq-hl-pass.lv2/manifest.ttl lv2/zq-hl-pass.lv2/zq-hl-pass.ttl
+                 lv2/zq-hl-pass.lv2/zq-hl-pass.so ladspa/zq-hl-pass.so)
+        file(GLOB_RECURSE plugin_file "${prefix}/*/${file}")
+        if(NOT plugin_file)
+            message(FATAL_ERROR "plugin file not installed under <libdir>: ${file}")
+        endif()
+    endforeach()
+endif()
 file(GLOB_RECURSE pc "${prefix}/*/pkgconfig/zqaudio.pc")
 if(NOT pc)
     message(FATAL_ERROR "pkg-config file not installed")
