@@ -1,6 +1,6 @@
 #include <channel/audio_channel>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 

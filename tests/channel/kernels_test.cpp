@@ -1,6 +1,6 @@
 #include <channel/audio_channel>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -76,7 +76,7 @@ std::vector<std::vector<T>> prepare(const kernel& k, std::size_t frames) {
     std::vector<std::vector<T>> all(k.sources, std::vector<T>(frames * k.source_width));
     unsigned seed = 7;
     for (auto& source : all) {
-        const std::vector<float> values = zq_test::noise(source.size(), seed++);
+        const std::vector<float> values = zq_test::random_floats(source.size(), seed++);
         // Floats of moderate size, so that sums stay finite; integers over their whole range.
         const float scale = std::is_floating_point_v<T> ? 1000.0f : 32768.0f;
         for (std::size_t i = 0; i < source.size(); ++i) {

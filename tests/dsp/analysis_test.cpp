@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ double reference_levinson(const std::vector<float>& r, std::vector<double>& refl
 
 TEST_F(Analysis, LevinsonDurbinAgreesWithADoubleRecursion) {
     // A resonant AR(2) process: strongly predictable, still well conditioned.
-    std::vector<float> x = zq_test::noise(4000, 5);
+    std::vector<float> x = zq_test::random_floats(4000, 5);
     for (std::size_t i = 2; i < x.size(); ++i)
         x[i] += 1.6f * x[i - 1] - 0.8f * x[i - 2];
     for (int order : {1, 2, 10, 20}) {

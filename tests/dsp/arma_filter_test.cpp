@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace {
 using ns_audio_dsp::libdspaudio;
 using samples = std::vector<float>;
 using zq_test::filter_library;
-using zq_test::noise;
+using zq_test::random_floats;
 
 struct section {
     samples a, b;
@@ -24,7 +24,7 @@ struct section {
 
 // Random taps; denominator magnitudes summing below 1 keep the filter stable.
 section test_section(int order, unsigned seed) {
-    section s{noise(order + 1, seed), noise(order + 1, seed + 100)};
+    section s{random_floats(order + 1, seed), random_floats(order + 1, seed + 100)};
     for (float& v : s.a)
         v *= 0.9f / static_cast<float>(order);
     s.a[0] = 1.0f;
@@ -53,7 +53,7 @@ void expect_history(const float* history, const samples& signal, int order) {
 // One block, then blocks of 1, below the order (0 at order 1), and beyond the capacity of 2000.
 // Channels 3 and 9 take turns, one routine each (the cascade takes orders up to 4).
 TEST(ArmaFilter, BothRoutinesMatchTheDifferenceEquationInAnyBlocks) {
-    const samples x = noise(6000, 1);
+    const samples x = random_floats(6000, 1);
     for (int order = 1; order <= 8; ++order) {
         SCOPED_TRACE(testing::Message() << "order " << order);
         section s1 = test_section(order, order), s2 = test_section(order, 10 + order);
@@ -104,7 +104,7 @@ TEST(ArmaFilter, SecondOrderLowPassImpulseAndStep) {
 TEST(ArmaFilter, AResultFeedsTheNextCall) {
     filter_library dsp;
     section s = test_section(4, 5);
-    const samples x = noise(2500, 7);
+    const samples x = random_floats(2500, 7);
     const float* once = dsp.arma_filter(x.data(), 2500, s.a.data(), s.b.data(), 4, 0);
     const float* twice = dsp.arma_filter(once, 2500, s.a.data(), s.b.data(), 4, 1);
     EXPECT_EQ(samples(twice, twice + 2500), reference_filter(reference_filter(x, s), s));
@@ -125,7 +125,7 @@ TEST(ArmaFilter, RefusalsAndEmptyBlocksTouchNothing) {
     filter_library dsp;
     section s = test_section(8, 8);
     float *a = s.a.data(), *b = s.b.data();
-    const samples x = noise(16, 8);
+    const samples x = random_floats(16, 8);
     dsp.arma_filter(x.data(), 16, a, b, 4, 0);
     libdspaudio::channel_history before[libdspaudio::k_history_channels];
     std::memcpy(before, dsp.filter_state, sizeof before);

@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 

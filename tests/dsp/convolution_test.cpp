@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ protected:
 
     void expect_matches_direct_sum(int nx, int nh, libdspaudio::convolution_type type,
                                    double roundings) {
-        const std::vector<float> x = zq_test::noise(nx, 3u);
-        const std::vector<float> h = zq_test::noise(nh, 4u);
+        const std::vector<float> x = zq_test::random_floats(nx, 3u);
+        const std::vector<float> h = zq_test::random_floats(nh, 4u);
         std::vector<float> out(x.size() + h.size(), zq_test::k_sentinel);
         int length = -1;
         EXPECT_EQ(dsp->convolution(nx, x.data(), nh, h.data(), &length, out.data(), type), 1);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST_F(Transforms, TablesAreBuiltOnceAndReorderIsAnInvolution) {
 TEST_F(Transforms, MdctAndImdctMatchDirectSums) {
     for (int n : {128, 256, 512, 2048}) {
         SCOPED_TRACE(n);
-        const std::vector<float> input = noise(n, 7u);
+        const std::vector<float> input = random_floats(n, 7u);
         std::vector<std::complex<double>> coefficients(n / 2);
         std::vector<std::complex<double>> samples(n);
         for (int k = 0; k < n / 2; ++k)

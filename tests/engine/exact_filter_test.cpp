@@ -2,7 +2,7 @@
 
 #include <dsp/libdspaudio>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {
     const long splits[] = {1, 7, 1000, 1500, 2492}; // adds up to k_frames
     for (const mode_row& row : rows)
         for (const int channels : {1, 2}) {
-            const std::vector<float> input = zq_test::noise(k_frames * channels, 9u);
+            const std::vector<float> input = zq_test::random_floats(k_frames * channels, 9u);
             filter_engine engine(k_rate, channels, {row.request});
             std::vector<float> output = input;
             float* block = output.data();

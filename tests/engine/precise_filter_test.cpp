@@ -1,6 +1,6 @@
 #include <engine/filter_engine.h>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +98,7 @@ TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
     constexpr long frames = 9000;
     engine_settings settings{{true, 40.0f, true, 12.0f}, realization::precise, 8};
     for (const int channels : {1, 2}) {
-        const std::vector<float> input = zq_test::noise(frames * channels, 5u);
+        const std::vector<float> input = zq_test::random_floats(frames * channels, 5u);
         std::vector<float> expected(input.size());
         for (int c = 0; c < channels; ++c) {
             std::vector<float> alone(frames);

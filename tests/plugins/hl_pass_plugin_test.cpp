@@ -3,10 +3,11 @@
 // change of controls unless the sections change.
 #include "hl_pass_plugin.h"
 
+#include "../support/reference.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 #include <vector>
 
 namespace {
@@ -87,11 +88,9 @@ TEST(Settle, ClampsToTheRunningEngineAtTheHostsRate) {
 }
 
 std::vector<float> noise(unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> sample(-0.5f, 0.5f);
-    std::vector<float> samples(3000);
+    std::vector<float> samples = zq_test::random_floats(3000, seed);
     for (float& x : samples)
-        x = sample(random);
+        x *= 0.5f;
     return samples;
 }
 

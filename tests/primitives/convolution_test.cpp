@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ TEST(LinearConvolution, MatchesDirectSumAcrossPathSwitches) {
                             {2048, 2048}, {6000, 5},     {6000, 150},  {6000, 1023},
                             {50, 3000},   {10024, 1025}, {9000, 2049}, {5121, 5121}};
     for (const auto& [nx, nh] : sizes) {
-        const std::vector<float> x = zq_test::noise(nx, 7u);
-        const std::vector<float> h = zq_test::noise(nh, 11u);
+        const std::vector<float> x = zq_test::random_floats(nx, 7u);
+        const std::vector<float> h = zq_test::random_floats(nh, 11u);
         std::vector<float> out(x.size() + h.size(), zq_test::k_sentinel);
         ns_primitives::linear_convolution(x.data(), nx, h.data(), nh, out.data());
         zq_test::expect_convolution(x, h, out, 8.0 * std::log2(2.0 * (nx + nh)));

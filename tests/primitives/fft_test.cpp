@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 namespace {
 

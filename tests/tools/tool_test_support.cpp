@@ -39,7 +39,7 @@ sound read_sound(const fs::path& path) {
 
 sound test_signal(int channels, int rate, int frames, unsigned seed) {
     sound content{channels, rate, k_float_wav,
-                  zq_test::noise(std::size_t(frames) * channels, seed)};
+                  zq_test::random_floats(std::size_t(frames) * channels, seed)};
     for (float& value : content.samples)
         value *= 0.5f;
     return content;
@@ -96,7 +96,7 @@ pid_t scratch_space::start(const std::vector<std::string>& arguments, const chil
         dup2(err_file, STDERR_FILENO) < 0)
         _exit(126);
     if (setup) setup();
-    execv(program.c_str(), argv.data());
+    execvp(program.c_str(), argv.data()); // programs named bare are found on PATH
     _exit(127);
 }
 

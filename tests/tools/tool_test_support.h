@@ -2,7 +2,7 @@
 // computed with the libraries directly.
 #pragma once
 
-#include "../support/test_support.h"
+#include "../support/reference.h"
 
 #include <engine/filter_engine>
 #include <gtest/gtest.h>

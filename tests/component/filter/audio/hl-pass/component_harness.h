@@ -3,7 +3,7 @@
 
 #include "pass_filter.h"
 
-#include "../../../../support/test_support.h"
+#include "../../../../support/reference.h"
 
 #include <algorithm>
 #include <string>

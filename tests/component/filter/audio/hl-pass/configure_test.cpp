@@ -132,7 +132,7 @@ TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
         EXPECT_FALSE(filter.two_stage);
         EXPECT_EQ(filter.order, configured_before ? 4 : 0);
         EXPECT_EQ(filter.getStatus().state, 2);
-        const std::vector<float> signal = zq_test::noise(2 * 300);
+        const std::vector<float> signal = zq_test::random_floats(2 * 300);
         EXPECT_EQ(host.run(signal, 2 * 100), signal);
     }
 }

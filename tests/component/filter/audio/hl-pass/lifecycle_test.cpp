@@ -54,7 +54,7 @@ TEST(Lifecycle, ProcessWithoutAStreamLeavesTheFrameQueued) {
 }
 
 TEST(Lifecycle, FlushBetweenFramesChangesNothing) {
-    const std::vector<float> signal = zq_test::noise(4000);
+    const std::vector<float> signal = zq_test::random_floats(4000);
     pass_filter plain, flushed;
     Host plain_host(plain), flushed_host(flushed);
     ASSERT_EQ(plain_host.configure({1, 1, 1000.0f, 4.0f}, 2), 0);
@@ -74,12 +74,12 @@ TEST(Lifecycle, FlushBetweenFramesChangesNothing) {
 
 TEST(Lifecycle, SecondConfigureRestartsEveryHistory) {
     const Settings low{-1, 1, 0.0f, 2.0f};
-    const std::vector<float> signal = zq_test::noise(3000);
+    const std::vector<float> signal = zq_test::random_floats(3000);
     pass_filter fresh, reused;
     Host fresh_host(fresh), reused_host(reused);
     ASSERT_EQ(fresh_host.configure(low, 1), 0);
     ASSERT_EQ(reused_host.configure(low, 1), 0);
-    reused_host.run(zq_test::noise(777, 9), 512);
+    reused_host.run(zq_test::random_floats(777, 9), 512);
     ASSERT_EQ(reused_host.configure(low, 1), 0);
     EXPECT_EQ(reused_host.run(signal, 512), fresh_host.run(signal, 512));
 }
@@ -124,7 +124,7 @@ TEST(Lifecycle, ConfigureThatThrowsLeavesTheComponentAsItWas) {
         }
     } refusing;
     const Settings band{1, 1, 1000.0f, 4.0f};
-    const std::vector<float> signal = zq_test::noise(2 * 3000);
+    const std::vector<float> signal = zq_test::random_floats(2 * 3000);
     pass_filter steady, interrupted;
     Host steady_host(steady), interrupted_host(interrupted);
     ASSERT_EQ(steady_host.configure(band, 2), 0);
@@ -145,7 +145,7 @@ TEST(Lifecycle, ProcessWithoutAnOutputLeavesTheFrameQueued) {
         Host host(filter);
         ASSERT_EQ(host.configure(settings, 2), 0);
         filter.setOutputWriter(0, nullptr);
-        host.push(zq_test::noise(8));
+        host.push(zq_test::random_floats(8));
         EXPECT_FALSE(filter.process());
         EXPECT_EQ(host.input->pendingFrames(), 1u);
     }

@@ -67,7 +67,7 @@ TEST(ModuleHost, FiltersThroughTheQueuesIndependentlyOfFrameSize) {
         {}, {-1, 1, 0, 3.0f}, {1, -1, 80, 0}, {1, -1, 2000, 0}, {1, 1, 300, 4}, {1, 1, 1000, 8}};
     for (const int channels : {1, 2, 5}) {
         const std::vector<float> signal =
-            zq_test::noise(static_cast<std::size_t>(channels) * 5000, 11);
+            zq_test::random_floats(static_cast<std::size_t>(channels) * 5000, 11);
         for (const Settings& mode : modes) {
             std::vector<float> reference;
             // One frame, one sample, a few samples, around the 1000-sample scratch and the

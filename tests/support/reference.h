@@ -20,7 +20,7 @@ constexpr double k_float_epsilon = 1.0 / (1 << 24);
 constexpr float k_sentinel = -12345.0f;
 
 // Uniform noise in [-1, 1), the same for the same seed: the one test signal of the suites.
-inline std::vector<float> noise(std::size_t count, unsigned seed = 1) {
+inline std::vector<float> random_floats(std::size_t count, unsigned seed = 1) {
     std::mt19937 engine(seed);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     std::vector<float> values(count);
@@ -35,7 +35,7 @@ struct split_complex {
 };
 
 inline split_complex random_complex(int count, unsigned seed) {
-    return {noise(count, seed), noise(count, seed + 1000u)};
+    return {random_floats(count, seed), random_floats(count, seed + 1000u)};
 }
 
 // X[m] = sum x[j] e^(sign 2 pi i jm/N), in double.
