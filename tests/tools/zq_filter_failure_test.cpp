@@ -225,12 +225,19 @@ struct stop_case {
     const char* message;
     int signal_number;                // sent while zq-filter waits on its input, or 0
     scratch_space::child_setup setup; // limits and descriptors of the run
+    const char* options = "";
 };
 
-void limit_file_size(rlim_t bytes) {
-    const rlimit limit{bytes, bytes};
-    setrlimit(RLIMIT_FSIZE, &limit);
+void limit(int resource, rlim_t value) {
+    const rlimit both{value, value};
+    setrlimit(resource, &both);
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool k_address_space_limitable = false; // the sanitizer reserves terabytes up front
+#else
+constexpr bool k_address_space_limitable = true;
+#endif
 
 const stop_case k_stops[] = {
     {"SIGINT", 128 + SIGINT, "zq-filter: interrupted; OUTPUT was not written", SIGINT, {}},
@@ -242,7 +249,12 @@ const stop_case k_stops[] = {
      }},
     // The limit holds for standard error too, so it leaves room for the message.
     {"SIGXFSZ: ulimit -f inside the data", 3, "cannot write OUTPUT", 0,
-     [] { limit_file_size(4096); }},
+     [] { limit(RLIMIT_FSIZE, 4096); }},
+    // 1M frames of 1024 channels (mixed to stereo for the filter): a 4 GiB block in 1 GiB of
+    // address space.
+    {"a block larger than memory", 1,
+     "not enough memory for a block of 1048576 frames of 1024 channels (4096 MiB)", 0,
+     [] { limit(RLIMIT_AS, rlim_t{1} << 30); }, "--frames 1048576 --mix stereo"},
 };
 
 // Signals end the run at once, even blocked reading a FIFO; a closed pipe and a file size limit
@@ -251,15 +263,22 @@ TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 10000));
     std::ofstream(scratch.out) << "an earlier result\n";
+    std::ofstream(scratch.root / "wide.wav", std::ios::binary) << float_wav(1024, 48000, 1);
     const fs::path fifo = scratch.root / "pipe" / "in.wav";
     fs::create_directories(fifo.parent_path());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string head = file_bytes(scratch.in).substr(0, 8000);
     for (const stop_case& each : k_stops) {
         SCOPED_TRACE(each.name);
+        const bool wide = *each.options != '\0';
+        if (wide && !k_address_space_limitable) continue;
         const std::map<std::string, std::string> before = contents(scratch.work);
-        const fs::path input = each.signal_number ? fifo : scratch.in;
-        const pid_t child = scratch.start({input.string(), scratch.out.string()}, each.setup);
+        const fs::path input = each.signal_number ? fifo
+                               : wide             ? scratch.root / "wide.wav"
+                                                  : scratch.in;
+        std::vector<std::string> arguments = words(each.options);
+        arguments.insert(arguments.end(), {input.string(), scratch.out.string()});
+        const pid_t child = scratch.start(arguments, each.setup);
         if (each.signal_number) {
             const int writer = open(fifo.c_str(), O_WRONLY);
             ASSERT_EQ(write(writer, head.data(), head.size()), ssize_t(head.size()));

@@ -80,16 +80,6 @@ TEST(ZqFilter, RefusesAnInvertedBandInEitherRealization) {
     }
 }
 
-TEST(ZqFilter, StopsBeforeWritingANonFiniteSample) {
-    const scratch_space scratch;
-    sound input = noise_at(48000);
-    input.samples[1000] = std::numeric_limits<float>::quiet_NaN();
-    write_sound(scratch.in, input);
-    const run_result result = scratch.filter("--highpass 300");
-    EXPECT_NE(result.status, 0);
-    EXPECT_FALSE(fs::exists(scratch.out));
-}
-
 TEST(ZqFilter, ShowsTheResponseOfBothRealizationsWithoutAudio) {
     const scratch_space scratch;
     const run_result table = scratch.run(words("--response --rate 96000 --lowpass 200"));

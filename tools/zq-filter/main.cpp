@@ -276,15 +276,10 @@ void require_whole_input(const sound_input& input, sf_count_t frames_read, bool 
 
 // Stops the run before a sample that is not a finite number reaches OUTPUT.
 void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
-    const long count = frames * channels;
-    const float* bad =
-        std::find_if(samples, samples + count, [](float sample) { return !std::isfinite(sample); });
-    if (bad == samples + count) return;
-    const long index = bad - samples;
-    throw tool_error(failure::component, "the filter produced a non-finite sample (channel " +
-                                             std::to_string(index % channels) + ", frame " +
-                                             std::to_string(frames_before + index / channels) +
-                                             "); OUTPUT was not written");
+    const std::string bad = first_non_finite(samples, frames, channels, frames_before);
+    if (!bad.empty())
+        throw tool_error(failure::component,
+                         "the filter produced " + bad + "; OUTPUT was not written");
 }
 
 // Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;

@@ -79,19 +79,6 @@ int container_for_extension(const std::string& path) {
                          ".aiff, .caf, .ogg");
 }
 
-// Where the first sample that is not a finite number sits, as frame and channel.
-std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
-                             sf_count_t frames_before) {
-    const auto count = static_cast<std::size_t>(frames) * channels;
-    const float* bad = std::find_if(interleaved, interleaved + count,
-                                    [](float sample) { return !std::isfinite(sample); });
-    if (bad == interleaved + count) return {};
-    const auto index = static_cast<sf_count_t>(bad - interleaved);
-    return std::string(std::isnan(*bad) ? "a NaN" : "an infinite") + " sample at frame " +
-           std::to_string(frames_before + index / channels) + ", channel " +
-           std::to_string(index % channels);
-}
-
 // The longest file name the directory takes.
 std::size_t name_limit(const std::filesystem::path& directory) {
     const long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
@@ -156,6 +143,18 @@ bool sound_input::is_same_file(const std::string& path) const {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == identity_.st_dev &&
            other.st_ino == identity_.st_ino;
+}
+
+std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
+                             sf_count_t frames_before) {
+    const auto count = static_cast<std::size_t>(frames) * channels;
+    const float* bad = std::find_if(interleaved, interleaved + count,
+                                    [](float sample) { return !std::isfinite(sample); });
+    if (bad == interleaved + count) return {};
+    const auto index = static_cast<sf_count_t>(bad - interleaved);
+    return std::string(std::isnan(*bad) ? "a NaN" : "an infinite") + " sample at frame " +
+           std::to_string(frames_before + index / channels) + ", channel " +
+           std::to_string(index % channels);
 }
 
 std::vector<std::string> sample_format_names() {

@@ -50,6 +50,12 @@ private:
     sf_count_t frames_read_ = 0;
 };
 
+// "a NaN sample at frame F, channel C" (or "an infinite ...") for the first sample of
+// `interleaved` that is not a finite number, counting frames from `frames_before`; empty when
+// all are finite.
+std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
+                             sf_count_t frames_before);
+
 // Names --format accepts, e.g. "float", "pcm16".
 std::vector<std::string> sample_format_names();
 
