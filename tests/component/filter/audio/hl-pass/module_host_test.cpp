@@ -47,19 +47,6 @@ TEST(ModuleHost, ExportsTheFactoryAndTheBanner) {
     EXPECT_NE(text.find(" ndbg/opt darwin/x86 2008-07-07 15:06"), std::string::npos) << text;
 }
 
-TEST(ModuleHost, CreatesQueriesResetsAndDestroysAComponent) {
-    LoadedModule module;
-    ASSERT_TRUE(module.loaded()) << dlerror();
-    std::unique_ptr<ZQ::CM::RComponent> component = module.create();
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(component->type(), 0x666C7472u);
-    EXPECT_EQ(component->getStatus().state, 0);
-    ASSERT_NE(dynamic_cast<ZQ::CM::RFilter*>(component.get()), nullptr);
-    EXPECT_EQ(component->componentWillReset(), 0);
-    EXPECT_EQ(component->getStatus().state, 0);
-    component->flush();
-}
-
 TEST(ModuleHost, FiltersThroughTheQueuesIndependentlyOfFrameSize) {
     LoadedModule module;
     ASSERT_TRUE(module.loaded()) << dlerror();
