@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
     googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
-    lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox gstreamer1.0-tools \
+    lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox libsox-fmt-all help2man gstreamer1.0-tools \
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 
 build="$root/build-tests"
@@ -20,6 +20,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_SANITIZE=address,undefined
              -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCHMARKS=OFF)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS="suppressions=$root/tests/support/leak-suppressions.txt:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

@@ -1,6 +1,7 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README, PLUGINS (whether the plugins were built).
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README, PLUGINS (whether the plugins were built),
+# MAN_PAGE (the zq-filter(1) page built, or empty).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -58,4 +59,14 @@ endif()
 file(GLOB_RECURSE pc "${prefix}/*/pkgconfig/zqaudio.pc")
 if(NOT pc)
     message(FATAL_ERROR "pkg-config file not installed")
+endif()
+if(MAN_PAGE)
+    set(installed_page "${prefix}/share/man/man1/zq-filter.1")
+    if(NOT EXISTS "${installed_page}")
+        message(FATAL_ERROR "zq-filter(1) not installed under <prefix>/share/man/man1")
+    endif()
+    file(READ "${installed_page}" page)
+    if(NOT page MATCHES "highpass" OR NOT page MATCHES "Exit status")
+        message(FATAL_ERROR "zq-filter(1) does not hold the options and footer of --help")
+    endif()
 endif()

@@ -31,8 +31,11 @@ sound read_sound(const fs::path& path) {
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
     sound content{info.channels, info.samplerate, info.format, {}};
-    content.samples.resize(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(file, content.samples.data(), info.frames);
+    // Up to the end: a WAV written to a pipe declares a length it could not know.
+    std::vector<float> block(4096 * static_cast<std::size_t>(info.channels));
+    while (const sf_count_t got = sf_readf_float(file, block.data(), 4096))
+        content.samples.insert(content.samples.end(), block.begin(),
+                               block.begin() + got * info.channels);
     sf_close(file);
     return content;
 }
@@ -43,6 +46,15 @@ sound test_signal(int channels, int rate, int frames, unsigned seed) {
     for (float& value : content.samples)
         value *= 0.5f;
     return content;
+}
+
+double tone_amplitude(const sound& content, int channel, double hz) {
+    const std::size_t frames = content.samples.size() / content.channels;
+    std::complex<double> sum;
+    for (std::size_t i = 0; i < frames; ++i)
+        sum += double{content.samples[i * content.channels + channel]} *
+               std::polar(1.0, -2.0 * M_PI * hz * double(i) / content.rate);
+    return 2.0 * std::abs(sum) / double(frames);
 }
 
 std::string file_bytes(const fs::path& path) {
@@ -106,6 +118,19 @@ run_result scratch_space::finish(pid_t child) const {
     const int status =
         WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
     return {status, file_bytes(root / "stdout"), file_bytes(root / "stderr")};
+}
+
+static std::string shell_quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+run_result scratch_space::shell(const std::string& command_line) const {
+    const std::string script = "zq-filter() { " + shell_quoted(ZQ_FILTER_PATH) + " \"$@\"; }; cd " +
+                               shell_quoted(work) + " && " + command_line;
+    return run({"-o", "pipefail", "-c", script}, "bash");
 }
 
 run_result scratch_space::filter(const std::string& text) const {

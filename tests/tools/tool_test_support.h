@@ -34,6 +34,9 @@ sound read_sound(const std::filesystem::path& path);
 // A float WAV of uniform noise at half full scale, the same for the same arguments.
 sound test_signal(int channels, int rate, int frames, unsigned seed = 7);
 std::string file_bytes(const std::filesystem::path& path);
+// The amplitude of a tone of `hz` in `channel`, from one DFT bin: the tone must complete whole
+// periods over the sound.
+double tone_amplitude(const sound& content, int channel, double hz);
 // `text` split at spaces.
 std::vector<std::string> words(const std::string& text);
 
@@ -57,6 +60,8 @@ public:
     run_result finish(pid_t child) const;
     // `options`, words apart, followed by --quiet, `in` and `out`.
     run_result filter(const std::string& options) const;
+    // A bash command line run in `work` with pipefail, "zq-filter" standing for the program.
+    run_result shell(const std::string& command_line) const;
 
     std::filesystem::path root, work, in, out;
 };

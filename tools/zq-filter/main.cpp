@@ -1,15 +1,21 @@
 // zq-filter: runs the "zq.filter.audio.hl-pass" component over an audio file, exactly as a
 // host runs it: load the module, attach the queues, configure, feed frames, write what comes
-// out. Everything zq-filter says goes to standard error; standard output carries only what
-// the component prints (and --help, --version).
+// out. Everything zq-filter and the component say goes to standard error; standard output
+// carries only audio (OUTPUT "-"), --help and --version.
+#include "build_description.h"
 #include "channel_conversion.h"
+#include "channel_layouts.h"
 #include "component_host.h"
+#include "levels.h"
+#include "option_suggestions.h"
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
 #include "signals.h"
 #include "sound_files.h"
 #include "soundness_gate.h"
+#include "standard_streams.h"
+#include "stdout_capture.h"
 #include "tool_error.h"
 
 #include <CLI/CLI.hpp>
@@ -40,9 +46,12 @@ struct options {
     std::string output;
     std::string module;
     std::string sample_format;
+    std::string type;
     std::vector<std::string> assignments;
     std::string highpass_hz;
     std::string lowpass_hz;
+    std::string gain_db;
+    bool no_dither = false;
     std::string mix_layout;
     bool mix_pairs = false;
     std::string routes;
@@ -73,6 +82,12 @@ Exact and precise:
   every rate from 8 kHz to 384 kHz and cut-offs from 10 Hz to 0.49 x rate.
   --response [--rate R] shows what the settings do, for both, without any audio.
 
+Levels:
+  --gain DB         Scales INPUT before the filter (and before --mix or --route).
+  Samples past full scale of an integer OUTPUT are clipped and counted at the end. TPDF dither
+  is added when OUTPUT is 16-bit (or 8-bit) PCM and INPUT had more bits (--no-dither: none);
+  float and 24/32-bit OUTPUTs are never dithered.
+
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
                     5.0 C L R Ls Rs, 5.1 C L R Ls Rs LFE, 7.1 C L R Lside Rside Ls Rs LFE.
@@ -80,27 +95,35 @@ Channels, converted before the filter (OUTPUT has the converted channels):
                     stereo; 5.1 to mono, stereo, 5.0 (drops the LFE) and 7.1; 7.1 to mono,
                     stereo and 5.1; an even count of 10 or more to stereo by pairs. INPUT
                     already in LAYOUT passes through untouched; any other combination is
-                    refused, listing the layouts INPUT can be mixed to.
+                    refused, listing the layouts INPUT can be mixed to. INPUT's channels
+                    are taken from where its channel map (or its container, FLAC or Ogg)
+                    places them; a file that declares nothing is taken in these orders.
   --pairs           With --mix stereo from an even count: L = ch0 + ch2 + ..., R = ch1 + ch3
                     + ..., without gain (instead of the 5.1 or 7.1 down-mix).
-  --route IN:OUT,.. Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
+  --route IN:OUT,..
+                    Sends channel IN of INPUT to channel OUT, both counted from 0 and at most 7
                     (the routing map is 8 x 8); the stream gets the highest OUT + 1 channels.
                     An OUT fed by several inputs is their average, one fed by none is silent,
                     and channels not routed are dropped. Not together with --mix.
   Down-mixes add channels and can exceed full scale: integer OUTPUT clips, float keeps it all.
+  OUTPUT keeps its channels in its container's order (a WAV's 5.1: L R C LFE Ls Rs) and
+  declares them where the container can (WAV, CAF, AIFF).
 
 Examples:
   zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
-  zq-filter --set hPass=1 --set hFrequency=80 in.flac out.flac high-pass at 80 Hz
-  zq-filter --lowpass 8000 --format pcm16 in.wav out.wav       low-pass, 16-bit output
-  zq-filter --mix stereo --highpass 80 surround71.wav stereo.wav
-                                                   7.1 down-mixed to stereo, then high-pass
-  zq-filter --mix stereo --pairs in12ch.wav out.wav            12 channels summed by pairs
-  zq-filter --route 0:0,0:1 mono.wav dual.wav                  mono copied to two channels
-  zq-filter --route 1:0,0:1 in.wav swapped.wav                 left and right swapped
+  zq-filter --highpass 80 --lowpass 12k in.flac out.flac      units: Hz, k or kHz
+  zq-filter --set hPass=1 --set hFrequency=80 in.wav out.wav  high-pass at 80 Hz
+  zq-filter --lowpass 8000 --format pcm16 in.wav out.wav      low-pass, 16-bit, dithered
+  zq-filter --gain -3 --lowpass 4000 in.wav out.mp3           3 dB of headroom, MP3 out
+  sox in.wav -t wav - | zq-filter --lowpass 4k - - | play -   through pipes (WAV)
+  zq-filter --mix stereo --highpass 80 in71.wav out.wav       7.1 to stereo, then high-pass
+  zq-filter --mix stereo --pairs in12ch.wav out.wav           12 channels summed by pairs
+  zq-filter --route 0:0,0:1 mono.wav dual.wav                 mono copied to two channels
+  zq-filter --route 1:0,0:1 in.wav swapped.wav                left and right swapped
 
 OUTPUT is written to a temporary file beside it and takes its name only when complete; on any
-failure an existing OUTPUT is left as it was.
+failure an existing OUTPUT is left as it was. Through a pipe, INPUT may be WAV, AIFF, AU, W64,
+Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes any.
 
 Exit status:
   0  success
@@ -113,7 +136,8 @@ Exit status:
   130, 143  interrupted by SIGINT or SIGTERM (also while waiting on a pipe); nothing written
 )";
 
-// Standard output carries the component's lines: losing them is a failure to write.
+// What zq-filter prints on standard output (--version, --response) is its answer: losing it is
+// a failure to write.
 void flush_standard_output() {
     if (std::fflush(stdout) != 0)
         throw tool_error(failure::output,
@@ -130,13 +154,19 @@ const CLI::Validator k_whole_number(
     "N");
 
 void define_options(CLI::App& app, options& chosen) {
-    app.add_option("INPUT", chosen.input, "Audio file to filter (any format libsndfile reads)");
+    app.add_option("INPUT", chosen.input,
+                   "Audio file to filter (any format libsndfile reads), - for standard input");
     app.add_option("OUTPUT", chosen.output,
-                   "File to write; its extension chooses the container (.wav, .flac, ...)");
+                   "File to write; its extension chooses the container (.wav, .flac, .ogg, "
+                   ".opus, .mp3, ...); - for standard output");
     app.add_option("--highpass", chosen.highpass_hz, "High-pass cut-off (hPass=1, hFrequency=HZ)")
         ->type_name("HZ");
     app.add_option("--lowpass", chosen.lowpass_hz, "Low-pass cut-off (lPass=1, lFrequency=HZ/1000)")
         ->type_name("HZ");
+    app.add_option("--gain", chosen.gain_db, "Gain before the filter, -120 .. 120 dB")
+        ->type_name("DB");
+    app.add_flag("--no-dither", chosen.no_dither,
+                 "No TPDF dither when OUTPUT has 16 bits or fewer and INPUT more");
     app.add_option("-s,--set", chosen.assignments, "Component setting, repeatable")
         ->type_name("KEY=VALUE")
         ->allow_extra_args(false)
@@ -151,6 +181,9 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("--format", chosen.sample_format, "Sample format of OUTPUT (default: INPUT's)")
         ->type_name("NAME")
         ->check(CLI::IsMember(sample_format_names()));
+    app.add_option("-t,--type", chosen.type,
+                   "Container of OUTPUT instead of its extension's (wav for -)")
+        ->type_name("EXT");
     app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
         ->type_name("N")
         ->capture_default_str()
@@ -219,7 +252,7 @@ private:
 };
 
 void print_version(const options& chosen) {
-    std::printf("zq-filter %s\n", ZQ_FILTER_VERSION);
+    std::printf("%s\n", build_description().c_str());
     const std::string path = chosen.module.empty() ? default_module_path() : chosen.module;
     const component_module module(path);
     const std::string banner = module.banner();
@@ -282,27 +315,62 @@ void require_finite(const float* samples, long frames, int channels, sf_count_t 
                          "the filter produced " + bad + "; OUTPUT was not written");
 }
 
-// Feeds INPUT through the channel conversion and the filter into OUTPUT, block by block;
-// returns the frames filtered.
-sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, stream_filter& filter,
+// Where the channels are before and after the conversion. A fixed --mix takes INPUT's channels
+// in the library's order of their layout and gives its own; --route leaves their places open.
+struct channel_places {
+    channel_order to_library; // INPUT into the library's order, for a fixed --mix
+    channel_positions converted;
+    std::string assumed; // what --mix took an undeclared order to be, or empty
+};
+
+channel_places place_channels(const channel_request& request, const sound_input& input,
+                              int converted_channels) {
+    const int channels = input.channels();
+    channel_places places;
+    const channel_positions declared =
+        input_positions(input.channel_map(), input.format() & SF_FORMAT_TYPEMASK, channels);
+    places.converted = declared;
+    if (!request.routes.empty()) places.converted.clear();
+    if (request.mix_channels == 0 || converted_channels == channels) return places;
+    if (!request.mix_pairs && !library_positions(channels).empty())
+        places.to_library = order_for_mixing(declared, channels, places.assumed);
+    places.converted = library_positions(converted_channels);
+    return places;
+}
+
+// What happens to the samples besides the filter, in the order they meet it.
+struct stream_stages {
+    input_gain gain;
+    channel_order to_library;
+    channel_conversion conversion;
+    channel_order to_container;
+    output_levels levels;
+};
+
+// Feeds INPUT through the stages and the filter into OUTPUT, block by block; returns the frames
+// filtered.
+sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
                          sound_output& output, int block_frames, bool quiet, bool strict) {
-    const int channels = conversion.output_channels();
+    const int channels = stages.conversion.output_channels();
     sf_count_t written = 0;
-    const stream_filter::sink write = [&output, &written, channels](const float* samples,
-                                                                    long frames) {
+    const stream_filter::sink write = [&](const float* samples, long frames) {
         require_finite(samples, frames, channels, written);
-        output.write(samples, frames);
+        const float* ordered = stages.to_container.apply(samples, frames);
+        output.write(stages.levels.prepare(ordered, static_cast<std::size_t>(frames) * channels),
+                     frames);
         written += frames;
     };
     const double rate = input.sample_rate();
-    progress_display progress(!quiet && ::isatty(STDERR_FILENO) != 0 &&
+    progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
                                   static_cast<double>(input.frames()) >
                                       k_progress_from_seconds * rate,
                               input.frames(), rate);
     std::vector<float> block = sample_block(block_frames, input.channels());
     sf_count_t done = 0;
     while (const sf_count_t got = input.read(block.data(), block_frames)) {
-        filter.filter(conversion.convert(block.data(), static_cast<long>(got)),
+        stages.gain.apply(block.data(), static_cast<std::size_t>(got) * input.channels());
+        stages.to_library.apply_in_place(block.data(), static_cast<long>(got));
+        filter.filter(stages.conversion.convert(block.data(), static_cast<long>(got)),
                       static_cast<long>(got), write);
         done += got;
         progress.update(done);
@@ -316,10 +384,11 @@ sf_count_t filter_stream(sound_input& input, channel_conversion& conversion, str
 // to do is checked for soundness once it has accepted the settings.
 std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
                                                 const options& chosen, int channels, int rate,
-                                                checked_configuration& configuration) {
+                                                checked_configuration& configuration,
+                                                std::string& component_said) {
+    stdout_capture capture;
     auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
-    // The component's line comes out before anything zq-filter says next, even into a pipe.
-    flush_standard_output();
+    component_said = capture.release();
     configuration.require_all_known();
     check_exact_request(rate, channels,
                         read_filter_request(configuration, ns_filter_engine::bounds_at(rate)),
@@ -332,38 +401,56 @@ void filter_file(const options& chosen) {
     std::vector<setting> settings =
         collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz);
     const channel_request request = read_channel_request(chosen);
+    input_gain gain(chosen.gain_db);
     sound_input input(chosen.input);
     if (input.is_same_file(chosen.output))
         throw tool_error(failure::usage, "INPUT and OUTPUT are the same file (\"" + chosen.output +
                                              "\"); choose another OUTPUT");
     channel_conversion conversion = conversion_for(request, input.channels());
     const int channels = conversion.output_channels();
+    channel_places places = place_channels(request, input, channels);
     const int rate = input.sample_rate();
-    const int format =
-        output_format(chosen.output, input.format(), chosen.sample_format, channels, rate);
+    const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
+                                                   chosen.sample_format, channels, rate);
+    channel_order to_container =
+        order_for_container(places.converted, encoding.format & SF_FORMAT_TYPEMASK);
 
     checked_configuration configuration(std::move(settings), rate);
     std::unique_ptr<component_module> module;
     std::unique_ptr<stream_filter> filter;
+    std::string component_said; // shown once OUTPUT is open, so a failure says one line
     if (chosen.precise) {
         filter = std::make_unique<precise_session>(channels, rate, chosen.order, configuration);
     } else {
         module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
                                                                           : chosen.module);
-        filter = exact_filter_for(*module, chosen, channels, rate, configuration);
+        filter = exact_filter_for(*module, chosen, channels, rate, configuration, component_said);
     }
-    sound_output output(chosen.output, format, channels, rate);
-    const sf_count_t frames = filter_stream(input, conversion, *filter, output, chosen.frames,
-                                            chosen.quiet, chosen.strict);
+    sound_output output(chosen.output,
+                        {encoding.format, channels, rate, input.frames(),
+                         to_container.applied_to(places.converted), input.metadata()});
+    if (!chosen.quiet) {
+        std::fputs(component_said.c_str(), stderr);
+        for (const std::string& note : {places.assumed, encoding.note, output.metadata_lost()})
+            if (!note.empty()) std::fprintf(stderr, "zq-filter: %s\n", note.c_str());
+    }
+    stream_stages stages{std::move(gain), std::move(places.to_library), std::move(conversion),
+                         std::move(to_container),
+                         output_levels(encoding.format, input.format(), !chosen.no_dither)};
+    const sf_count_t frames =
+        filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet, chosen.strict);
     output.commit();
     filter.reset(); // before the module that made it
+    const std::string clipped = stages.levels.clip_report(stages.gain);
+    if (!clipped.empty()) std::fprintf(stderr, "zq-filter: %s\n", clipped.c_str());
 
     if (chosen.quiet) return;
     const double elapsed = seconds_since(started);
     std::fprintf(stderr,
                  "zq-filter: wrote %s: %lld frames of %d channels at %d Hz in %.2f s (%.0fx real "
                  "time)\n",
-                 chosen.output.c_str(), static_cast<long long>(frames), channels, rate, elapsed,
+                 is_standard_stream(chosen.output) ? "standard output" : chosen.output.c_str(),
+                 static_cast<long long>(frames), channels, rate, elapsed,
                  static_cast<double>(frames) / rate / elapsed);
 }
 
@@ -393,12 +480,22 @@ int report(const char* message, int exit_status) {
     return exit_status;
 }
 
+std::vector<std::string> long_option_names(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options())
+        for (const std::string& name : option->get_lnames())
+            names.push_back(name);
+    return names;
+}
+
 } // namespace
 
 int run(int argc, char** argv) {
     CLI::App app("Filters an audio file with the zq.filter.audio.hl-pass component.", "zq-filter");
     options chosen;
     define_options(app, chosen);
+    const std::string mistyped = unknown_option({argv + 1, argv + argc}, long_option_names(app));
+    if (!mistyped.empty()) return report(mistyped.c_str(), static_cast<int>(failure::usage));
     try {
         app.parse(argc, argv);
         if (app.count("--response") > 0 && chosen.response.empty()) chosen.response = "text";

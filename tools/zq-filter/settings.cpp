@@ -48,14 +48,39 @@ double parse_number(const std::string& text, const std::string& origin) {
     return value;
 }
 
+struct typed_frequency {
+    double hz;
+    std::string unit; // "Hz" or "kHz", as typed
+    double hz_per_unit;
+};
+
+// "300", "300Hz", "4k", "4kHz" (any case).
+typed_frequency parse_frequency(const std::string& text, const std::string& origin) {
+    std::size_t digits_end = text.size();
+    while (digits_end > 0 && std::isalpha(static_cast<unsigned char>(text[digits_end - 1])))
+        --digits_end;
+    std::string suffix = text.substr(digits_end);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool in_khz = suffix == "k" || suffix == "khz";
+    if (digits_end == 0 || !(in_khz || suffix.empty() || suffix == "hz"))
+        throw tool_error(failure::usage, origin + ": " + in_quotes(text) +
+                                             " is not a frequency; write e.g. 4000, 4000Hz, "
+                                             "4k or 4kHz");
+    const double per_unit = in_khz ? 1000.0 : 1.0;
+    return {parse_number(text.substr(0, digits_end), origin) * per_unit, in_khz ? "kHz" : "Hz",
+            per_unit};
+}
+
 class setting_list {
 public:
-    void add(const std::string& key, double value, const std::string& origin) {
+    void add(const setting& each) {
         for (const setting& given : settings_)
-            if (given.key == key)
-                throw tool_error(failure::usage, "setting " + in_quotes(key) + " given twice (" +
-                                                     given.origin + ", " + origin + ")");
-        settings_.push_back({key, value, origin});
+            if (given.key == each.key)
+                throw tool_error(failure::usage, "setting " + in_quotes(each.key) +
+                                                     " given twice (" + given.origin + ", " +
+                                                     each.origin + ")");
+        settings_.push_back(each);
     }
     std::vector<setting> take() { return std::move(settings_); }
 
@@ -74,20 +99,22 @@ std::vector<setting> collect_settings(const std::vector<std::string>& assignment
         const std::size_t equals = assignment.find('=');
         if (equals == std::string::npos || equals == 0)
             throw tool_error(failure::usage, origin + ": expected KEY=VALUE");
-        settings.add(assignment.substr(0, equals),
-                     parse_number(assignment.substr(equals + 1), origin), origin);
+        settings.add({assignment.substr(0, equals),
+                      parse_number(assignment.substr(equals + 1), origin), origin});
     }
     if (!highpass_hz.empty()) {
         const std::string origin = "--highpass " + highpass_hz;
-        const double hz = parse_number(highpass_hz, origin);
-        settings.add("hPass", 1, origin);
-        settings.add("hFrequency", hz, origin);
+        const typed_frequency cutoff = parse_frequency(highpass_hz, origin);
+        settings.add({"hPass", 1, origin});
+        settings.add({"hFrequency", cutoff.hz, origin, cutoff.unit, 1.0 / cutoff.hz_per_unit});
     }
     if (!lowpass_hz.empty()) {
         const std::string origin = "--lowpass " + lowpass_hz;
-        const double hz = parse_number(lowpass_hz, origin);
-        settings.add("lPass", 1, origin);
-        settings.add("lFrequency", hz / 1000.0, origin); // the component reads kHz
+        const typed_frequency cutoff = parse_frequency(lowpass_hz, origin);
+        settings.add({"lPass", 1, origin});
+        // The component reads kHz.
+        settings.add(
+            {"lFrequency", cutoff.hz / 1000.0, origin, cutoff.unit, 1000.0 / cutoff.hz_per_unit});
     }
     return settings.take();
 }
@@ -109,6 +136,18 @@ void checked_configuration::refuse(const setting& value, const std::string& why)
     throw ZQ::CException("zq-filter", __LINE__, __FILE__, __func__, violation_);
 }
 
+void checked_configuration::refuse_range(const setting& value, float minimum, float maximum) {
+    if (value.unit.empty())
+        refuse(value, "is outside " + shortest(minimum) + " .. " + shortest(maximum));
+    const auto shown = [&value](double in_setting_units) {
+        return printed("%.6g", in_setting_units * value.per_setting_unit);
+    };
+    violation_ = value.origin + ": " + shown(value.value) + " " + value.unit + " is outside " +
+                 shown(double{minimum}) + " .. " + shown(double{maximum}) + " " + value.unit +
+                 " for a " + printed("%g", sample_rate_) + " Hz stream";
+    throw ZQ::CException("zq-filter", __LINE__, __FILE__, __func__, violation_);
+}
+
 int checked_configuration::getInt(const char* key, int defaultValue, int minimum, int maximum) {
     const setting* given = find(key);
     if (!given) return defaultValue;
@@ -124,8 +163,7 @@ float checked_configuration::getFloat(const char* key, float defaultValue, float
     const setting* given = find(key);
     if (!given) return defaultValue;
     const auto value = static_cast<float>(given->value);
-    if (!(value >= minimum && value <= maximum))
-        refuse(*given, "is outside " + shortest(minimum) + " .. " + shortest(maximum));
+    if (!(value >= minimum && value <= maximum)) refuse_range(*given, minimum, maximum);
     return value;
 }
 

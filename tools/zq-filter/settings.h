@@ -20,12 +20,17 @@ struct setting {
     std::string key;
     double value;
     std::string origin; // the option as the user wrote it, for messages
+    // The unit the user gave a frequency in ("Hz", "kHz"), and its count in one unit of the
+    // setting, so that messages answer in it; empty for a value given as the setting itself.
+    std::string unit = "";
+    double per_setting_unit = 1.0;
 };
 
 // Builds the settings from the repeatable --set KEY=VALUE and the friendly --highpass HZ
 // (hPass=1, hFrequency=HZ) and --lowpass HZ (lPass=1, lFrequency=HZ/1000, the component
-// reading kHz); empty strings stand for options not given. Throws tool_error(usage) for a
-// malformed assignment, a value that is not a finite number, or a key given twice.
+// reading kHz), whose frequencies may end in Hz, k or kHz (any case); empty strings stand for
+// options not given. Throws tool_error(usage) for a malformed assignment, a value that is not
+// a finite number, a frequency in another unit, or a key given twice.
 std::vector<setting> collect_settings(const std::vector<std::string>& assignments,
                                       const std::string& highpass_hz,
                                       const std::string& lowpass_hz);
@@ -48,6 +53,7 @@ public:
 private:
     const setting* find(const char* key);
     [[noreturn]] void refuse(const setting& value, const std::string& why);
+    [[noreturn]] void refuse_range(const setting& value, float minimum, float maximum);
     std::string range_text(double minimum, double maximum) const;
 
     std::vector<setting> settings_;

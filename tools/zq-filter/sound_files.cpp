@@ -1,6 +1,8 @@
 #include "sound_files.h"
 
+#include "channel_layouts.h"
 #include "signals.h"
+#include "standard_streams.h"
 #include "tool_error.h"
 
 #include <fcntl.h>
@@ -30,10 +32,30 @@ constexpr named_format k_sample_formats[] = {
     {"float", SF_FORMAT_FLOAT},   {"double", SF_FORMAT_DOUBLE}, {"pcm16", SF_FORMAT_PCM_16},
     {"pcm24", SF_FORMAT_PCM_24},  {"pcm32", SF_FORMAT_PCM_32},  {"s8", SF_FORMAT_PCM_S8},
     {"u8", SF_FORMAT_PCM_U8},     {"ulaw", SF_FORMAT_ULAW},     {"alaw", SF_FORMAT_ALAW},
-    {"vorbis", SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OPUS}};
+    {"vorbis", SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OPUS},     {"mp3", SF_FORMAT_MPEG_LAYER_III}};
 
-// Extensions people use that libsndfile lists under another name.
-constexpr named_format k_extension_aliases[] = {{"aif", SF_FORMAT_AIFF}, {"oga", SF_FORMAT_OGG}};
+// Names people give containers that libsndfile lists under another extension, with the codec
+// the name implies for a lossy container.
+struct container_alias {
+    const char* name;
+    int container;
+    int codec; // 0: none implied
+};
+constexpr container_alias k_container_aliases[] = {
+    {"aif", SF_FORMAT_AIFF, 0},
+    {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+    {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+    {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},
+    {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III},
+};
+
+constexpr int k_lossy_codecs[] = {SF_FORMAT_VORBIS, SF_FORMAT_OPUS, SF_FORMAT_MPEG_LAYER_I,
+                                  SF_FORMAT_MPEG_LAYER_II, SF_FORMAT_MPEG_LAYER_III};
+
+struct container_choice {
+    int container;
+    int codec; // 0: none implied
+};
 
 std::string in_quotes(const std::string& text) {
     return "\"" + text + "\"";
@@ -59,24 +81,79 @@ int sample_format_code(const std::string& name) {
     throw tool_error(failure::usage, "unknown sample format " + in_quotes(name));
 }
 
-int container_for_extension(const std::string& path) {
-    // extension() keeps the dot, or is empty.
-    const std::string dotted = std::filesystem::path(path).extension().string();
-    const std::string extension = lower_case(dotted.empty() ? dotted : dotted.substr(1));
-    for (const named_format& alias : k_extension_aliases)
-        if (extension == alias.name) return alias.code;
+// The container `name` (an extension or a --type) stands for; throws tool_error(output)
+// naming `what` when libsndfile knows none by that name.
+container_choice container_named(const std::string& name, const std::string& what) {
+    const std::string wanted = lower_case(name);
+    for (const container_alias& alias : k_container_aliases)
+        if (wanted == alias.name) return {alias.container, alias.codec};
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int index = 0; index < count; ++index) {
         SF_FORMAT_INFO info{};
         info.format = index;
         sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
-        if (info.extension && extension == info.extension) return info.format;
+        if (info.extension && wanted == info.extension) return {info.format, 0};
     }
-    throw tool_error(failure::output,
-                     "cannot tell the container of OUTPUT " + in_quotes(path) +
-                         " from its extension; use one libsndfile writes, e.g. .wav, .flac, "
-                         ".aiff, .caf, .ogg");
+    throw tool_error(failure::output, "cannot tell the container of " + what +
+                                          "; use one libsndfile writes, e.g. wav, flac, aiff, "
+                                          "caf, ogg, opus, mp3");
+}
+
+container_choice container_for(const std::string& path, const std::string& type) {
+    if (!type.empty()) return container_named(type, "--type " + type);
+    if (path == "-") return {SF_FORMAT_WAV, 0};
+    // extension() keeps the dot, or is empty.
+    const std::string dotted = std::filesystem::path(path).extension().string();
+    return container_named(dotted.empty() ? dotted : dotted.substr(1),
+                           "OUTPUT " + in_quotes(path) + " from its extension");
+}
+
+bool is_lossy(int codec) {
+    return std::find(std::begin(k_lossy_codecs), std::end(k_lossy_codecs), codec) !=
+           std::end(k_lossy_codecs);
+}
+
+// What a container holds when INPUT's encoding does not fit it: the codec of a lossy container,
+// 24 bits for FLAC, float where the container takes it.
+int default_encoding(int container) {
+    switch (container) {
+    case SF_FORMAT_OGG:
+        return SF_FORMAT_VORBIS;
+    case SF_FORMAT_MPEG:
+        return SF_FORMAT_MPEG_LAYER_III;
+    case SF_FORMAT_FLAC:
+        return SF_FORMAT_PCM_24;
+    default:
+        return SF_FORMAT_FLOAT;
+    }
+}
+
+bool holds(int format, int channels, int sample_rate) {
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sample_rate;
+    info.format = format;
+    return sf_format_check(&info) != 0;
+}
+
+// Whether this libsndfile was built with the encoder: the codecs it lacks are not listed.
+bool has_encoding(int encoding) {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE_COUNT, &count, sizeof count);
+    for (int index = 0; index < count; ++index) {
+        SF_FORMAT_INFO info{};
+        info.format = index;
+        sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE, &info, sizeof info);
+        if (info.format == encoding) return true;
+    }
+    return false;
+}
+
+std::string library_version() {
+    char version[128] = {};
+    sf_command(nullptr, SFC_GET_LIB_VERSION, version, sizeof version);
+    return version;
 }
 
 // The longest file name the directory takes.
@@ -103,6 +180,10 @@ mode_t mode_for_new_file(const std::string& path) {
 } // namespace
 
 sound_input::sound_input(const std::string& path) : path_(path) {
+    if (is_standard_stream(path)) {
+        file_ = open_standard_input(info_, streamed_);
+        return;
+    }
     descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor_ < 0)
         throw tool_error(failure::input,
@@ -117,7 +198,7 @@ sound_input::sound_input(const std::string& path) : path_(path) {
 
 sound_input::~sound_input() {
     sf_close(file_);
-    ::close(descriptor_);
+    if (descriptor_ >= 0) ::close(descriptor_);
 }
 
 sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
@@ -135,11 +216,19 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
 }
 
 sf_count_t sound_input::frames_missing() const noexcept {
-    const bool declared = info_.frames != SF_COUNT_MAX;
+    const bool declared = info_.frames != SF_COUNT_MAX && !streamed_;
     return declared && info_.frames > frames_read_ ? info_.frames - frames_read_ : 0;
 }
 
+std::vector<int> sound_input::channel_map() const {
+    std::vector<int> map(static_cast<std::size_t>(info_.channels));
+    const int bytes = static_cast<int>(map.size() * sizeof(int));
+    if (!sf_command(file_, SFC_GET_CHANNEL_MAP_INFO, map.data(), bytes)) map.clear();
+    return map;
+}
+
 bool sound_input::is_same_file(const std::string& path) const {
+    if (descriptor_ < 0 || is_standard_stream(path)) return false;
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == identity_.st_dev &&
            other.st_ino == identity_.st_ino;
@@ -164,34 +253,91 @@ std::vector<std::string> sample_format_names() {
     return names;
 }
 
-int output_format(const std::string& path, int input_format, const std::string& sample_format,
-                  int channels, int sample_rate) {
-    const int container = container_for_extension(path);
-    const int samples = sample_format.empty() ? (input_format & SF_FORMAT_SUBMASK)
-                                              : sample_format_code(sample_format);
-    SF_INFO info{};
-    info.channels = channels;
-    info.samplerate = sample_rate;
-    info.format = container | samples;
-    if (sf_format_check(&info)) return info.format;
+output_encoding output_format(const std::string& path, const std::string& type, int input_format,
+                              const std::string& sample_format, int channels, int sample_rate) {
+    const container_choice choice = container_for(path, type);
+    const int container = choice.container;
+    const int carried = input_format & SF_FORMAT_SUBMASK;
+    output_encoding chosen{container | carried, ""};
+    if (!sample_format.empty()) {
+        chosen.format = container | sample_format_code(sample_format);
+    } else if (choice.codec != 0) {
+        chosen.format = container | choice.codec;
+    } else if (is_lossy(carried) || !holds(chosen.format, channels, sample_rate)) {
+        chosen.format = container | default_encoding(container);
+        chosen.note = "OUTPUT is " + format_name(chosen.format & SF_FORMAT_SUBMASK) + ": a " +
+                      format_name(container) + " file does not take INPUT's " +
+                      format_name(carried) + " (--format chooses another)";
+    }
+    const int samples = chosen.format & SF_FORMAT_SUBMASK;
+    if (!has_encoding(samples)) {
+        // libsndfile cannot name what it was built without; --format can.
+        const auto named =
+            std::find_if(std::begin(k_sample_formats), std::end(k_sample_formats),
+                         [samples](const named_format& format) { return format.code == samples; });
+        throw tool_error(failure::output,
+                         "OUTPUT " + in_quotes(path) + ": this libsndfile (" + library_version() +
+                             ") was built without the " +
+                             (named == std::end(k_sample_formats) ? format_name(samples)
+                                                                  : std::string(named->name)) +
+                             " encoder; choose another container or --format");
+    }
+    if (holds(chosen.format, channels, sample_rate)) return chosen;
     throw tool_error(failure::output,
                      "OUTPUT " + in_quotes(path) + ": a " + format_name(container) +
                          " file cannot hold " + std::to_string(channels) + " channels of " +
                          format_name(samples) + " at " + std::to_string(sample_rate) +
-                         " Hz; choose the sample format with --format");
+                         " Hz; --format chooses another sample format, --mix fewer channels");
 }
 
-sound_output::sound_output(const std::string& path, int format, int channels, int sample_rate)
-    : path_(path), channels_(channels) {
-    const std::filesystem::path target(path);
+sound_output::sound_output(const std::string& path, const output_description& description)
+    : path_(path), channels_(description.channels) {
+    SF_INFO info{};
+    info.channels = description.channels;
+    info.samplerate = description.sample_rate;
+    info.format = description.format;
+    info.frames = description.frames;
+    const std::vector<int>& map = description.channel_map;
+    if (!map.empty() && info.channels > 2 && (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV)
+        info.format = SF_FORMAT_WAVEX | (info.format & SF_FORMAT_SUBMASK);
+    if (is_standard_stream(path)) {
+        file_ = open_standard_output(info, wav_channel_mask(map));
+    } else {
+        open_temporary_file();
+        file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
+    }
+    if (!file_) {
+        const std::string reason = sf_strerror(nullptr);
+        discard();
+        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
+    }
+    // Containers without a map keep their own order, which the channels are already in.
+    if (!map.empty())
+        sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(map.data()),
+                   static_cast<int>(map.size() * sizeof(int)));
+    const std::string lost = write_metadata(file_, info.format, description.metadata);
+    if (!lost.empty())
+        metadata_lost_ = "OUTPUT's container, " + format_name(info.format & SF_FORMAT_TYPEMASK) +
+                         ", does not keep INPUT's " + lost;
+    // Filtering can push a signal past full scale; clip rather than wrap around, or crash an
+    // encoder that indexes a table with the sample (libsndfile clips PCM only).
+    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    const int samples = info.format & SF_FORMAT_SUBMASK;
+    clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
+    // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+}
+
+void sound_output::open_temporary_file() {
+    const std::filesystem::path target(path_);
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-        throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + " is a directory");
+    if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + " is a directory");
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     const std::string file_name = target.filename().string();
     if (file_name.size() > name_limit(directory))
-        throw tool_error(failure::output, "OUTPUT " + in_quotes(path) + ": its name is " +
+        throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + ": its name is " +
                                               std::to_string(file_name.size()) +
                                               " bytes long; that directory takes at most " +
                                               std::to_string(name_limit(directory)));
@@ -202,29 +348,11 @@ sound_output::sound_output(const std::string& path, int format, int channels, in
         if (descriptor_ >= 0) remove_on_signal(name);
     }
     if (descriptor_ < 0)
-        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + " into " +
+        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
                                               in_quotes(directory.string()) + ": " +
                                               std::strerror(errno));
     temporary_path_ = name;
-    ::fchmod(descriptor_, mode_for_new_file(path));
-
-    SF_INFO info{};
-    info.channels = channels;
-    info.samplerate = sample_rate;
-    info.format = format;
-    file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
-    if (!file_) {
-        const std::string reason = sf_strerror(nullptr);
-        discard();
-        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
-    }
-    // Filtering can push a signal past full scale; clip rather than wrap around, or crash an
-    // encoder that indexes a table with the sample (libsndfile clips PCM only).
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    const int samples = format & SF_FORMAT_SUBMASK;
-    clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
-    // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
-    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    ::fchmod(descriptor_, mode_for_new_file(path_));
 }
 
 sound_output::~sound_output() {
@@ -259,6 +387,7 @@ void sound_output::commit() {
     if (closed != 0)
         throw tool_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
                                               sf_error_number(closed));
+    if (descriptor_ < 0) return; // standard output: nothing to rename
     // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
     if (::fsync(descriptor_) != 0 || ::close(std::exchange(descriptor_, -1)) != 0)
         throw tool_error(failure::output,

@@ -6,6 +6,8 @@
 // untouched, so a float file written as float holds exactly the samples the filter produced.
 #pragma once
 
+#include "metadata.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
@@ -16,8 +18,8 @@ namespace zq_tool {
 
 class sound_input {
 public:
-    // Opens `path`; throws tool_error(input) naming the path and the problem (missing,
-    // unreadable, a directory, not audio libsndfile knows).
+    // Opens `path`, or standard input for "-"; throws tool_error(input) naming the path and
+    // the problem (missing, unreadable, a directory, not audio libsndfile knows).
     explicit sound_input(const std::string& path);
     ~sound_input();
     sound_input(const sound_input&) = delete;
@@ -27,8 +29,14 @@ public:
     int channels() const noexcept { return info_.channels; }
     int sample_rate() const noexcept { return info_.samplerate; }
     int format() const noexcept { return info_.format; }
-    // As the file's header states it; formats without one may report a wrong count.
+    // As the file's header states it; formats without one may report a wrong count, and
+    // standard input read from a pipe reports 0.
     sf_count_t frames() const noexcept { return info_.frames; }
+    // Whether INPUT is a pipe, read once from start to end.
+    bool streamed() const noexcept { return streamed_; }
+    // The position of each channel as the file declares it (SF_CHANNEL_MAP_*), or empty.
+    std::vector<int> channel_map() const;
+    sound_metadata metadata() const { return read_metadata(file_); }
 
     // Reads up to `frames` frames into `interleaved` (frames × channels floats); returns how
     // many were read, 0 at the end. Throws tool_error(input) on a read error and for a sample
@@ -45,7 +53,8 @@ private:
     std::string path_;
     SF_INFO info_{};
     struct stat identity_ {};
-    int descriptor_ = -1;
+    int descriptor_ = -1; // -1 for standard input
+    bool streamed_ = false;
     SNDFILE* file_ = nullptr;
     sf_count_t frames_read_ = 0;
 };
@@ -59,36 +68,62 @@ std::string first_non_finite(const float* interleaved, sf_count_t frames, int ch
 // Names --format accepts, e.g. "float", "pcm16".
 std::vector<std::string> sample_format_names();
 
-// The libsndfile format for OUTPUT: the container its extension names, and `sample_format`
-// from sample_format_names(), or the input's sample format when it is empty. Throws
-// tool_error(output) when the extension is unknown or the container cannot hold that sample
-// format with this channel count and rate.
-int output_format(const std::string& path, int input_format, const std::string& sample_format,
-                  int channels, int sample_rate);
+struct output_encoding {
+    int format;       // libsndfile's container | encoding
+    std::string note; // why OUTPUT's encoding differs from INPUT's; empty when it does not
+};
+
+// The libsndfile format for OUTPUT. The container comes from `type` (--type) when given,
+// otherwise from the extension of `path` (.ogg is Ogg Vorbis, .opus Ogg Opus, .mp3 MPEG layer
+// III), and is WAV for "-". The encoding is `sample_format` from sample_format_names() when
+// given, otherwise the codec of a lossy container, otherwise INPUT's when the container takes
+// it, otherwise float (24 bits for FLAC). Throws tool_error(output) when the name is unknown,
+// this libsndfile lacks the encoder, or the container cannot hold that encoding with this
+// channel count and rate.
+output_encoding output_format(const std::string& path, const std::string& type, int input_format,
+                              const std::string& sample_format, int channels, int sample_rate);
 
 // Writes OUTPUT through a temporary file beside it (".NAME.XXXXXX", NAME shortened so that the
 // temporary name is no longer than OUTPUT's own may be), which becomes OUTPUT only in commit():
 // until then an existing OUTPUT is untouched, and a failure, destruction or terminating signal
-// before commit() removes the temporary file. Throws tool_error(output) on every failure.
-// Samples must be finite; the caller stops any other before it gets here.
+// before commit() removes the temporary file. OUTPUT "-" is standard output, written as the
+// samples come. Throws tool_error(output) on every failure. Samples must be finite; the caller
+// stops any other before it gets here.
+struct output_description {
+    int format = 0; // from output_format()
+    int channels = 0;
+    int sample_rate = 0;
+    sf_count_t frames = 0; // expected; 0 when not known (sizes the header of a piped WAV)
+    // The position of each channel (SF_CHANNEL_MAP_*), declared where the container keeps a
+    // map (a WAV of more than two channels becomes WAVE_FORMAT_EXTENSIBLE for it); empty for
+    // none.
+    std::vector<int> channel_map;
+    sound_metadata metadata; // kept where the container can
+};
+
 class sound_output {
 public:
-    sound_output(const std::string& path, int format, int channels, int sample_rate);
+    sound_output(const std::string& path, const output_description& description);
     ~sound_output();
     sound_output(const sound_output&) = delete;
     sound_output& operator=(const sound_output&) = delete;
+
+    // What OUTPUT's container could not keep of the metadata, for a note; empty when nothing.
+    const std::string& metadata_lost() const noexcept { return metadata_lost_; }
 
     void write(const float* interleaved, sf_count_t frames);
     // Flushes the file to disk and renames it to OUTPUT.
     void commit();
 
 private:
+    void open_temporary_file();
     void discard() noexcept;
 
     std::string path_;
     std::string temporary_path_;
+    std::string metadata_lost_;
     int channels_;
-    int descriptor_ = -1;
+    int descriptor_ = -1; // -1 for standard output
     SNDFILE* file_ = nullptr;
     bool clamps_ = false;
     std::vector<float> clamped_;
