@@ -108,7 +108,7 @@ const failure_case k_failures[] = {
     {"", 2, "is not audio (Too many channels specified.)", "65535ch.wav"},
     {"", 2, "is not audio", "0hz.wav"},
     {"", 2, "is not audio", "4294967295hz.wav"},
-    {"--lowpass 4000", 1, "\"lFrequency\" = 4 is outside 0.2 .. 0.00045 for a 1 Hz", "1hz.wav"},
+    {"--lowpass 4000", 1, "4000 Hz is outside 200 .. 0.45 Hz for a 1 Hz stream", "1hz.wav"},
 };
 
 // Headers that lie, counts and rates at the edges.
@@ -230,6 +230,7 @@ struct stop_case {
     int signal_number;                // sent while zq-filter waits on its input, or 0
     scratch_space::child_setup setup; // limits and descriptors of the run
     const char* options = "";
+    const char* output = nullptr; // "-" for standard output; OUTPUT in the scratch directory
 };
 
 void limit(int resource, rlim_t value) {
@@ -246,11 +247,12 @@ constexpr bool k_address_space_limitable = true;
 const stop_case k_stops[] = {
     {"SIGINT", 128 + SIGINT, "zq-filter: interrupted; OUTPUT was not written", SIGINT, {}},
     {"SIGTERM", 128 + SIGTERM, "zq-filter: interrupted; OUTPUT was not written", SIGTERM, {}},
-    {"SIGPIPE: standard output a pipe nobody reads", 3, "cannot write standard output", 0,
+    {"SIGPIPE: OUTPUT - a pipe nobody reads", 3, "cannot write to standard output: Broken pipe", 0,
      [] {
          int ends[2];
          if (pipe(ends) == 0) dup2(ends[1], STDOUT_FILENO), close(ends[0]);
-     }},
+     },
+     "", "-"},
     // The limit holds for standard error too, so it leaves room for the message.
     {"SIGXFSZ: ulimit -f inside the data", 3, "cannot write OUTPUT", 0,
      [] { limit(RLIMIT_FSIZE, 4096); }},
@@ -281,7 +283,8 @@ TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
                                : wide             ? scratch.root / "wide.wav"
                                                   : scratch.in;
         std::vector<std::string> arguments = words(each.options);
-        arguments.insert(arguments.end(), {input.string(), scratch.out.string()});
+        arguments.insert(arguments.end(),
+                         {input.string(), each.output ? each.output : scratch.out.string()});
         const pid_t child = scratch.start(arguments, each.setup);
         if (each.signal_number) {
             const int writer = open(fifo.c_str(), O_WRONLY);
