@@ -58,8 +58,8 @@ public:
         return samples;
     }
 
-    // Feeds `signal` in frames of `frame_length` samples (all channels) and returns what
-    // comes out, concatenated.
+    // Feeds `signal` in frames of `frame_length` samples (all channels), flushing after each,
+    // and returns what comes out, concatenated.
     std::vector<float> run(const std::vector<float>& signal, std::size_t frame_length);
 
     const ZQ::RPtr<ZQ::CM::CFrameQueue> input = ZQ::makeRPtr<ZQ::CM::CFrameQueue>();

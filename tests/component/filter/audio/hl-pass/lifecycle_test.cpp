@@ -53,25 +53,6 @@ TEST(Lifecycle, ProcessWithoutAStreamLeavesTheFrameQueued) {
     EXPECT_EQ(host.input->pendingFrames(), 1u);
 }
 
-TEST(Lifecycle, FlushBetweenFramesChangesNothing) {
-    const std::vector<float> signal = zq_test::random_floats(4000);
-    pass_filter plain, flushed;
-    Host plain_host(plain), flushed_host(flushed);
-    ASSERT_EQ(plain_host.configure({1, 1, 1000.0f, 4.0f}, 2), 0);
-    ASSERT_EQ(flushed_host.configure({1, 1, 1000.0f, 4.0f}, 2), 0);
-    std::vector<float> got;
-    for (std::size_t start = 0; start < signal.size(); start += 1000) {
-        flushed.flush();
-        const auto part =
-            flushed_host.run({signal.begin() + static_cast<std::ptrdiff_t>(start),
-                              signal.begin() + static_cast<std::ptrdiff_t>(start + 1000)},
-                             1000);
-        got.insert(got.end(), part.begin(), part.end());
-    }
-    EXPECT_EQ(got, plain_host.run(signal, 1000));
-    expect_status(flushed, 2);
-}
-
 TEST(Lifecycle, SecondConfigureRestartsEveryHistory) {
     const Settings low{-1, 1, 0.0f, 2.0f};
     const std::vector<float> signal = zq_test::random_floats(3000);
