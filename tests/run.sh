@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: unit tests, the component loaded as a host
-# loads it, zq-filter end to end, the plugins inside Debian's own hosts, and the installed
-# package built into a consumer project. Installs its Debian packages when missing.
+# loads it, zq-filter end to end, the plugins inside Debian's own hosts, the zqaudio Python
+# package under pytest, and the installed package built into a consumer project. Installs its
+# Debian packages when missing.
 #
 # Usage: tests/run.sh [--sanitize]   (--sanitize: AddressSanitizer + UndefinedBehaviorSanitizer)
 set -euo pipefail
@@ -10,7 +11,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
     googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
     lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox libsox-fmt-all help2man gstreamer1.0-tools \
-    gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    gstreamer1.0-plugins-good gstreamer1.0-plugins-bad pybind11-dev python3-dev python3-numpy \
+    python3-scipy python3-soundfile python3-pytest python3-dask python3-distributed
 
 build="$root/build-tests"
 options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)

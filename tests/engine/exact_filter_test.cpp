@@ -19,12 +19,11 @@ enum class design { none, low4, high4, high2 };
 
 // What the component runs for a request: the designs of the two sections (a second-order
 // high-pass in the first of a two-stage cascade of order 4 has its higher coefficients zero).
+// A second section makes the cascade two-stage; two second-order high-passes make it order 2.
 struct mode_row {
     const char* name;
     filter_request request;
     design first, second;
-    bool two_stage;
-    int order;
 };
 
 constexpr double k_rate = 48000.0;
@@ -51,10 +50,11 @@ std::vector<float> filtered_by_library(const mode_row& row, std::vector<float> s
     for (int c = 0; c < channels; ++c) {
         for (long f = 0; f < k_frames; ++f)
             run[f] = samples[f * channels + c];
+        const int order = row.second == design::high2 ? 2 : 4;
         const float* out =
-            row.two_stage
-                ? dsp->arma_filter_2stage(run.data(), k_frames, a1, b1, a2, b2, row.order, c)
-                : dsp->arma_filter(run.data(), k_frames, a1, b1, row.order, c);
+            row.second == design::none
+                ? dsp->arma_filter(run.data(), k_frames, a1, b1, order, c)
+                : dsp->arma_filter_2stage(run.data(), k_frames, a1, b1, a2, b2, order, c);
         for (long f = 0; f < k_frames; ++f)
             samples[f * channels + c] = out[f];
     }
@@ -66,13 +66,13 @@ TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {
     // At 48 kHz: a high-pass alone splits below 720 Hz, a band's high-pass below 480 Hz, and a
     // band whose both edges lie below 240 Hz runs as its low-pass.
     const mode_row rows[] = {
-        {"bypass", {}, design::none, design::none, false, 4},
-        {"low-pass", {false, 100.0f, true, 4.0f}, design::low4, design::none, false, 4},
-        {"high-pass", {true, 1000.0f, false, 4.0f}, design::high4, design::none, false, 4},
-        {"low high-pass", {true, 500.0f, false, 4.0f}, design::high2, design::high2, true, 2},
-        {"band", {true, 1000.0f, true, 4.0f}, design::high4, design::low4, true, 4},
-        {"band, low high-pass", {true, 300.0f, true, 4.0f}, design::high2, design::low4, true, 4},
-        {"band below 240 Hz", {true, 100.0f, true, 0.2f}, design::low4, design::none, false, 4},
+        {"bypass", {}, design::none, design::none},
+        {"low-pass", {false, 100.0f, true, 4.0f}, design::low4, design::none},
+        {"high-pass", {true, 1000.0f, false, 4.0f}, design::high4, design::none},
+        {"low high-pass", {true, 500.0f, false, 4.0f}, design::high2, design::high2},
+        {"band", {true, 1000.0f, true, 4.0f}, design::high4, design::low4},
+        {"band, low high-pass", {true, 300.0f, true, 4.0f}, design::high2, design::low4},
+        {"band below 240 Hz", {true, 100.0f, true, 0.2f}, design::low4, design::none},
     };
     const long splits[] = {1, 7, 1000, 1500, 2492}; // adds up to k_frames
     for (const mode_row& row : rows)

@@ -1,7 +1,8 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
 # Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README, PLUGINS (whether the plugins were built),
-# MAN_PAGE (the zq-filter(1) page built, or empty).
+# MAN_PAGE (the zq-filter(1) page built, or empty), PYTHON (the interpreter, empty without the
+# Python package) and PYTHON_PACKAGE_DIR (where the package is installed relative to the prefix).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -68,5 +69,17 @@ if(MAN_PAGE)
     file(READ "${installed_page}" page)
     if(NOT page MATCHES "highpass" OR NOT page MATCHES "Exit status")
         message(FATAL_ERROR "zq-filter(1) does not hold the options and footer of --help")
+    endif()
+endif()
+
+# The Python package imports from where it was installed, and filters.
+if(PYTHON)
+    set(ENV{PYTHONPATH} "${prefix}/${PYTHON_PACKAGE_DIR}")
+    # Lines, not semicolons: run() would split its arguments at them.
+    run(${PYTHON} -c "import numpy, zqaudio
+print(zqaudio.__file__)
+zqaudio.Filter(48000, 2, 300, 4000).process(numpy.zeros((64, 2), numpy.float32))")
+    if(NOT run_output MATCHES "^${prefix}/${PYTHON_PACKAGE_DIR}/zqaudio/__init__.py")
+        message(FATAL_ERROR "zqaudio imported from elsewhere: ${run_output}")
     endif()
 endif()

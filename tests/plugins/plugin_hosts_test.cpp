@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 namespace zq_tool_test {
@@ -63,42 +64,36 @@ struct bit_exact_case {
     const char* package;
     int channels, rate;
     const char* zq_filter_options;
-    const char* command; // IN and OUT stand for the files
+    const char* command; // {in} and {out} stand for the files
 };
 
 const bit_exact_case k_bit_exact[] = {
     {"lv2apply_stereo_band", "lv2apply", "lilv-utils", 2, 48000, "--highpass 300 --lowpass 4000",
-     "lv2apply -i IN -o OUT -c hp 1 -c hp_freq 300 -c lp 1 -c lp_freq 4000 "
+     "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 300 -c lp 1 -c lp_freq 4000 "
      "urn:zq:hl-pass:stereo"},
     {"lv2apply_mono_high_pass", "lv2apply", "lilv-utils", 1, 44100, "--highpass 80",
-     "lv2apply -i IN -o OUT -c hp 1 -c hp_freq 80 urn:zq:hl-pass:mono"},
+     "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 80 urn:zq:hl-pass:mono"},
     // Unsound in the exact design at this rate: the plugin runs the precise engine instead.
     {"lv2apply_mono_unsound_low_pass", "lv2apply", "lilv-utils", 1, 96000,
-     "--precise --lowpass 200", "lv2apply -i IN -o OUT -c lp 1 -c lp_freq 200 urn:zq:hl-pass:mono"},
+     "--precise --lowpass 200",
+     "lv2apply -i {in} -o {out} -c lp 1 -c lp_freq 200 urn:zq:hl-pass:mono"},
     {"ffmpeg_stereo_band", "ffmpeg", "ffmpeg", 2, 48000, "--highpass 300 --lowpass 4000",
      // The filter graph and the option parser each take one level of backslashes.
-     R"(ffmpeg -nostdin -v error -i IN )"
+     R"(ffmpeg -nostdin -v error -i {in} )"
      R"(-af lv2=p=urn\\:zq\\:hl-pass\\:stereo:c=hp=1|hp_freq=300|lp=1|lp_freq=4000 )"
-     R"(-c:a pcm_f32le OUT)"},
+     R"(-c:a pcm_f32le {out})"},
     {"gstreamer_stereo_band", "gst-launch-1.0", "gstreamer1.0-tools", 2, 48000,
      "--highpass 300 --lowpass 4000",
-     "gst-launch-1.0 -q filesrc location=IN ! wavparse ! audio/x-raw,format=F32LE ! "
+     "gst-launch-1.0 -q filesrc location={in} ! wavparse ! audio/x-raw,format=F32LE ! "
      "urn-zq-hl-pass-stereo hp=true hp-freq=300 lp=true lp-freq=4000 ! wavenc ! "
-     "filesink location=OUT"},
+     "filesink location={out}"},
 };
 
-// The command's words, with IN and OUT (alone or after "=") standing for the files.
-std::vector<std::string> with_files(const std::string& command, const fs::path& in,
-                                    const fs::path& out) {
-    std::vector<std::string> arguments = words(command);
-    for (std::string& word : arguments) {
-        const std::size_t equals = word.find('=');
-        const std::size_t start = equals == std::string::npos ? 0 : equals + 1;
-        const std::string placeholder = word.substr(start);
-        if (placeholder == "IN") word.replace(start, std::string::npos, in.string());
-        if (placeholder == "OUT") word.replace(start, std::string::npos, out.string());
-    }
-    return arguments;
+// The command's words, with {in} and {out} standing for the files.
+std::vector<std::string> with_files(std::string command, const fs::path& in, const fs::path& out) {
+    for (const auto& [placeholder, path] : {std::pair{"{in}", in}, std::pair{"{out}", out}})
+        command.replace(command.find(placeholder), std::string(placeholder).size(), path.string());
+    return words(command);
 }
 
 // Half a second and a bit: several of any host's blocks, the last one partial.
@@ -138,17 +133,15 @@ TEST_F(PluginHost, SoxFiltersWithinItsIntegerConversions) {
         x = std::round(x * 32768.0f) / 32768.0f;
     write_sound(space.in, input);
     const fs::path hosted = space.work / "sox.wav";
-    const run_result result =
-        run("sox -D " + space.in.string() + " -e floating-point -b 32 " + hosted.string() +
-            " ladspa zq-hl-pass zq_hl_pass_stereo 1 300 1 4000");
+    const run_result result = run(with_files("sox -D {in} -e floating-point -b 32 {out} ladspa "
+                                             "zq-hl-pass zq_hl_pass_stereo 1 300 1 4000",
+                                             space.in, hosted));
     ASSERT_EQ(result.status, 0) << result.err;
     const std::vector<float> got = read_sound(hosted).samples;
     const std::vector<float> expected = zq_filter_output(space, "--highpass 300 --lowpass 4000");
     ASSERT_EQ(got.size(), expected.size());
-    float worst = 0.0f;
     for (std::size_t i = 0; i < got.size(); ++i)
-        worst = std::max(worst, std::abs(got[i] - expected[i]));
-    EXPECT_LE(worst, std::ldexp(1.0f, -24));
+        ASSERT_LE(std::abs(got[i] - expected[i]), std::ldexp(1.0f, -24)) << "sample " << i;
 }
 
 // What follows `prefix` on each line that starts with it, in order.
@@ -166,14 +159,9 @@ std::vector<std::string> after(const std::string& text, const std::string& prefi
 // The quoted port names of analyseplugin's listing: "NAME" input, ... or "NAME" output, ...
 std::vector<std::string> ladspa_port_names(const std::string& text) {
     std::vector<std::string> names;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t open = line.find('"'), close = line.find('"', open + 1);
-        if (close == std::string::npos) continue;
-        const std::string rest = line.substr(close + 1);
-        if (rest.rfind(" input,", 0) == 0 || rest.rfind(" output,", 0) == 0)
-            names.push_back(line.substr(open + 1, close - open - 1));
-    }
+    const std::regex port(R"re("([^"]*)" (input|output),)re");
+    for (std::sregex_iterator at(text.begin(), text.end(), port), end; at != end; ++at)
+        names.push_back((*at)[1]);
     return names;
 }
 
@@ -197,12 +185,9 @@ TEST_F(PluginHost, BothStandardsListTheSamePortsInTheSameOrder) {
     }
     EXPECT_EQ(lv2_names.size(), symbols.size());
     EXPECT_EQ(lv2_names, ladspa_port_names(ladspa.out));
-    const std::vector<std::string> controls = {"hp", "hp_freq", "lp", "lp_freq", "precise"};
-    std::vector<std::string> expected = controls;
-    expected.insert(expected.end(), {"in", "out"});
-    expected.insert(expected.end(), controls.begin(), controls.end());
-    expected.insert(expected.end(), {"in_l", "in_r", "out_l", "out_r"});
-    EXPECT_EQ(symbols, expected);
+    EXPECT_EQ(symbols, (std::vector<std::string>{"hp", "hp_freq", "lp", "lp_freq", "precise", "in",
+                                                 "out", "hp", "hp_freq", "lp", "lp_freq", "precise",
+                                                 "in_l", "in_r", "out_l", "out_r"}));
 }
 
 TEST_F(PluginHost, BundleValidatesAgainstTheLv2Specifications) {

@@ -1,0 +1,317 @@
+// zqaudio._engine: the filter engine and the exact Butterworth designs for Python. The
+// package's __init__ re-exports them; the docstrings here are what help() shows users.
+#include <dsp/libdspaudio>
+#include <engine/filter_engine.h>
+#include <engine/response.h>
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace py = pybind11;
+using namespace ns_filter_engine;
+
+namespace {
+
+constexpr int k_exact_order = 4;
+
+struct filter_choice {
+    std::optional<double> highpass_hz;
+    std::optional<double> lowpass_hz;
+    bool precise = false;
+    int order = k_exact_order;
+};
+
+// The request as zq-filter's --highpass and --lowpass build it, so that equal settings give
+// equal samples.
+engine_settings settings_from(const filter_choice& choice) {
+    engine_settings settings;
+    filter_request& request = settings.request;
+    request.high_pass = choice.highpass_hz.has_value();
+    if (request.high_pass) request.high_hz = static_cast<float>(*choice.highpass_hz);
+    request.low_pass = choice.lowpass_hz.has_value();
+    if (request.low_pass) request.low_khz = khz_from_hz(*choice.lowpass_hz);
+    settings.kind = choice.precise ? realization::precise : realization::exact;
+    settings.precise_order = choice.order;
+    return settings;
+}
+
+std::string joined_findings(const soundness_report& report, verdict severity) {
+    std::string text;
+    for (const finding& each : report.findings)
+        if (each.severity == severity) text += (text.empty() ? "" : "; ") + each.message;
+    return text;
+}
+
+py::object soundness_warning() {
+    return py::module_::import("zqaudio._engine").attr("SoundnessWarning");
+}
+
+// The settings, or ValueError with what the engine refuses for this stream.
+engine_settings accepted_settings(double rate, int channels, const filter_choice& choice) {
+    if (!choice.precise && choice.order != k_exact_order)
+        throw py::value_error("the exact engine is order 4 (the component's design); order=" +
+                              std::to_string(choice.order) + " needs precise=True");
+    const engine_settings settings = settings_from(choice);
+    const std::string why = check_settings(rate, channels, settings);
+    if (!why.empty()) throw py::value_error(why);
+    return settings;
+}
+
+// accepted_settings, and an exact design the soundness check finds broken refused as well;
+// one it finds degraded filters with a SoundnessWarning.
+engine_settings sound_settings(double rate, int channels, const filter_choice& choice) {
+    const engine_settings settings = accepted_settings(rate, channels, choice);
+    if (choice.precise) return settings;
+    const soundness_report report = assess_exact(rate, settings.request);
+    if (report.overall == verdict::unsound)
+        throw py::value_error(joined_findings(report, verdict::unsound) +
+                              "; precise=True gives the filter asked for");
+    const std::string degraded = joined_findings(report, verdict::degraded);
+    // Below zero: a warnings filter turned the warning into an exception.
+    if (!degraded.empty() &&
+        PyErr_WarnEx(soundness_warning().ptr(),
+                     (degraded + "; precise=True gives the full response").c_str(), 2) < 0)
+        throw py::error_already_set();
+    return settings;
+}
+
+// Samples as a C-contiguous float32 array; floating dtypes of any width and layout are
+// converted, anything else is refused.
+py::array_t<float, py::array::c_style | py::array::forcecast> float_samples(py::handle x) {
+    const py::array any = py::array::ensure(x);
+    if (!any || any.dtype().kind() != 'f')
+        throw py::type_error(
+            "samples must be a floating-point array (float32, or float64 rounded to float32); "
+            "scale integer PCM to -1 .. 1 first, e.g. x / 32768");
+    return py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(any);
+}
+
+class python_filter {
+public:
+    python_filter(double rate, int channels, const filter_choice& choice)
+        : choice_(choice), engine_(rate, channels, sound_settings(rate, channels, choice)) {}
+
+    py::array_t<float> process(py::handle x) {
+        const auto samples = float_samples(x);
+        const long frames = frames_of(samples);
+        py::array_t<float> output(
+            std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
+        const float* in = samples.data();
+        float* out = output.mutable_data();
+        const auto bytes = static_cast<std::size_t>(samples.size()) * sizeof(float);
+        { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
+            py::gil_scoped_release unlocked;
+            const std::lock_guard<std::mutex> one_stream(mutex_);
+            std::memcpy(out, in, bytes);
+            engine_.process_interleaved(out, frames);
+        }
+        return output;
+    }
+
+    void reset() {
+        py::gil_scoped_release unlocked;
+        const std::lock_guard<std::mutex> one_stream(mutex_);
+        engine_.reset();
+    }
+
+    double rate() const { return engine_.rate(); }
+    int channels() const { return engine_.channels(); }
+    const filter_choice& choice() const { return choice_; }
+
+private:
+    long frames_of(const py::array& samples) const {
+        const int channels = engine_.channels();
+        const py::ssize_t given = samples.ndim() == 2 ? samples.shape(1) : 1;
+        if (samples.ndim() == 1 && channels == 1) return static_cast<long>(samples.shape(0));
+        if (samples.ndim() == 2 && given == channels) return static_cast<long>(samples.shape(0));
+        const std::string expected = channels == 1 ? "(frames,) or (frames, 1)"
+                                                   : "(frames, " + std::to_string(channels) + ")";
+        std::string got = "(";
+        for (py::ssize_t axis = 0; axis < samples.ndim(); ++axis)
+            got += (axis ? ", " : "") + std::to_string(samples.shape(axis));
+        got += samples.ndim() == 1 ? ",)" : ")";
+        throw py::value_error("this filter has " + std::to_string(channels) +
+                              " channel(s): samples must have shape " + expected + ", not " + got);
+    }
+
+    filter_choice choice_;
+    filter_engine engine_;
+    std::mutex mutex_; // one stream: calls from several threads take turns
+};
+
+std::string optional_text(const std::optional<double>& value) {
+    return value ? py::repr(py::float_(*value)).cast<std::string>() : "None";
+}
+
+std::string filter_repr(const python_filter& filter) {
+    const filter_choice& c = filter.choice();
+    return "zqaudio.Filter(rate=" + py::repr(py::float_(filter.rate())).cast<std::string>() +
+           ", channels=" + std::to_string(filter.channels()) +
+           ", highpass=" + optional_text(c.highpass_hz) +
+           ", lowpass=" + optional_text(c.lowpass_hz) +
+           ", precise=" + (c.precise ? "True" : "False") + ", order=" + std::to_string(c.order) +
+           ")";
+}
+
+py::array_t<double> response_db(double rate, const filter_choice& choice,
+                                const std::vector<double>& frequencies) {
+    const std::vector<double> db =
+        magnitude_db(rate, accepted_settings(rate, 1, choice), frequencies);
+    return py::array_t<double>(static_cast<py::ssize_t>(db.size()), db.data());
+}
+
+void require_fraction(const char* name, float fraction) {
+    if (!(fraction > 0.0f && fraction < 0.5f))
+        throw py::value_error(std::string(name) +
+                              " must be a fraction of the sample rate in "
+                              "(0, 0.5), not " +
+                              std::to_string(fraction));
+}
+
+using design_routine = void (ns_audio_dsp::libdspaudio::*)(float, int, float*, float*);
+
+// The designs read nothing of the library object; one serves every call and thread.
+ns_audio_dsp::libdspaudio& designer() {
+    static ns_audio_dsp::libdspaudio* const dsp = new ns_audio_dsp::libdspaudio();
+    return *dsp;
+}
+
+py::tuple coefficients(int order, const std::function<void(float*, float*)>& design) {
+    py::array_t<float> a(order + 1), b(order + 1);
+    design(a.mutable_data(), b.mutable_data());
+    return py::make_tuple(a, b);
+}
+
+py::tuple butter_design(design_routine routine, float fraction, int order) {
+    require_fraction("fraction", fraction);
+    if (order < 1 || order > 8)
+        throw py::value_error("order must be 1 .. 8 (what the exact filters run), not " +
+                              std::to_string(order));
+    return coefficients(order,
+                        [&](float* a, float* b) { (designer().*routine)(fraction, order, a, b); });
+}
+
+py::tuple butter_bandpass(float lower, float upper, int order) {
+    require_fraction("lower", lower);
+    require_fraction("upper", upper);
+    if (!(lower < upper))
+        throw py::value_error("lower must be below upper (fractions " + std::to_string(lower) +
+                              ", " + std::to_string(upper) + ")");
+    if (order < 4 || order > 16 || order % 4 != 0)
+        throw py::value_error("band-pass order must be 4, 8, 12 or 16, not " +
+                              std::to_string(order));
+    return coefficients(
+        order, [&](float* a, float* b) { designer().butter_bp_design(upper, lower, order, a, b); });
+}
+
+} // namespace
+
+PYBIND11_MODULE(_engine, m) {
+    m.doc() = "The zqaudio filter engine (see the zqaudio package for the documented API).";
+    m.attr("__version__") = ZQ_VERSION;
+    m.attr("SoundnessWarning") = py::reinterpret_steal<py::object>(
+        PyErr_NewExceptionWithDoc("zqaudio.SoundnessWarning",
+                                  "The exact design filters, but less accurately than the "
+                                  "order-4 Butterworth it stands for; precise=True does not.",
+                                  PyExc_UserWarning, nullptr));
+
+    py::class_<python_filter>(
+        m, "Filter", R"(Filter(rate, channels, highpass=None, lowpass=None, precise=False, order=4)
+
+The hl-pass filter over one stream, its history carried from call to call.
+
+rate      sample rate in Hz, a positive finite number.
+channels  1 .. 10.
+highpass  high-pass cut-off in Hz, or None for no high-pass.
+lowpass   low-pass cut-off in Hz, or None for no low-pass (both: a band-pass).
+precise   False: the exact engine, the component's single-precision order-4 designs, whose
+          output equals zq-filter's bit for bit (cut-offs: high-pass 50 Hz .. 0.45 x rate,
+          low-pass 200 Hz .. 0.45 x rate). True: double-precision Butterworth sections
+          (cut-offs 10 Hz .. 0.49 x rate), as scipy.signal.butter(..., output='sos').
+order     2, 4, 6 or 8 with precise=True; the exact engine is order 4.
+
+Raises ValueError for settings the engine refuses (with the reason), including an exact
+design that would be unstable or boost the signal at this rate (the message names
+precise=True), and TypeError for arguments of the wrong type. An exact design that is
+usable but less accurate than its Butterworth issues a zqaudio.SoundnessWarning.)")
+        .def(py::init([](double rate, int channels, std::optional<double> highpass,
+                         std::optional<double> lowpass, bool precise, int order) {
+                 return new python_filter(rate, channels,
+                                          filter_choice{highpass, lowpass, precise, order});
+             }),
+             py::arg("rate"), py::arg("channels"), py::arg("highpass") = py::none(),
+             py::arg("lowpass") = py::none(), py::arg("precise") = false, py::arg("order") = 4)
+        .def("process", &python_filter::process, py::arg("x"),
+             R"(process(x) -> numpy.ndarray
+
+Filters the next block of the stream and returns it as a new float32 array of x's shape.
+
+x  shape (frames,) for a mono filter, or (frames, channels), samples interleaved by frame.
+   float32 C-contiguous arrays are read as they are; other floating dtypes and layouts are
+   converted to that first (float64 is rounded to float32). Integer, complex or object
+   arrays raise TypeError, a shape that does not match the channel count ValueError.
+
+Consecutive calls continue the stream: any split of a signal into blocks gives the same
+samples as one call. The GIL is released while filtering; calls on one Filter from several
+threads take turns.)")
+        .def("reset", &python_filter::reset,
+             "reset()\n\nClears the carried history: the next process() starts a new stream.")
+        .def_property_readonly("rate", &python_filter::rate, "Sample rate in Hz.")
+        .def_property_readonly("channels", &python_filter::channels, "Channel count.")
+        .def("__repr__", &filter_repr);
+
+    m.def(
+        "magnitude_db",
+        [](double rate, std::optional<double> highpass, std::optional<double> lowpass, bool precise,
+           int order, const std::vector<double>& frequencies) {
+            return response_db(rate, filter_choice{highpass, lowpass, precise, order}, frequencies);
+        },
+        py::arg("rate"), py::arg("highpass"), py::arg("lowpass"), py::arg("precise"),
+        py::arg("order"), py::arg("frequencies"),
+        "Magnitude in dB of what the settings compute, at each frequency in Hz (float64).");
+
+    m.def(
+        "butter_lowpass",
+        [](float fraction, int order) {
+            return butter_design(&ns_audio_dsp::libdspaudio::butter_lp_design, fraction, order);
+        },
+        py::arg("fraction"), py::arg("order") = 4,
+        R"(butter_lowpass(fraction, order=4) -> (a, b)
+
+The exact Butterworth low-pass design the engine uses (libdspaudio::butter_lp_design).
+
+fraction  cut-off over the sample rate, in (0, 0.5).
+order     1 .. 8.
+Returns the denominator a and the numerator b, float32 arrays of shape (order + 1,), element
+k the coefficient of z**-k, a[0] == 1. Note the order: scipy.signal.butter(order,
+2 * fraction) returns (b, a).)");
+    m.def(
+        "butter_highpass",
+        [](float fraction, int order) {
+            return butter_design(&ns_audio_dsp::libdspaudio::butter_hp_design, fraction, order);
+        },
+        py::arg("fraction"), py::arg("order") = 4,
+        R"(butter_highpass(fraction, order=4) -> (a, b)
+
+The exact Butterworth high-pass design the engine uses (libdspaudio::butter_hp_design), as
+butter_lowpass. Scaled to unit gain at half the sample rate up to fraction 0.25 (above, the
+gain there exceeds 1, as the component's design does).)");
+    m.def("butter_bandpass", &butter_bandpass, py::arg("lower"), py::arg("upper"),
+          py::arg("order") = 4,
+          R"(butter_bandpass(lower, upper, order=4) -> (a, b)
+
+The exact Butterworth band-pass design of the DSP library (libdspaudio::butter_bp_design).
+
+lower, upper  band edges over the sample rate, 0 < lower < upper < 0.5.
+order         4, 8, 12 or 16 (the band-pass order: twice the prototype's).
+Returns float32 arrays a and b of shape (order + 1,) as butter_lowpass; unit gain at
+(lower + upper) / 2. scipy.signal.butter(order // 2, [2 * lower, 2 * upper], 'bandpass')
+is the double-precision counterpart.)");
+}

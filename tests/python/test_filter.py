@@ -1,0 +1,159 @@
+"""zqaudio.Filter, the designs and the response against zq-filter and scipy."""
+
+import itertools
+
+import numpy as np
+import pytest
+import scipy.signal
+import zqaudio
+from conftest import noise, same_bits, write_sound, zq_filter
+
+SPLITS = (1, 7, 64, 1000, 4096)
+
+# rate, channels, highpass, lowpass: every section layout of the exact engine.
+EXACT_CASES = [
+    (48000, 2, 1000, 4000),  # band, fourth-order high-pass section
+    (48000, 2, 300, 4000),  # band, second-order high-pass section run at order 4
+    (44100, 1, None, 8000),  # low-pass
+    (96000, 3, 2000, None),  # high-pass, one fourth-order section twice
+    (48000, 1, 100, None),  # high-pass split into two second-order sections
+]
+
+
+def in_uneven_blocks(stream, samples):
+    blocks, start = [], 0
+    for size in itertools.cycle(SPLITS):
+        if start >= len(samples):
+            return np.concatenate(blocks)
+        blocks.append(stream.process(samples[start:start + size]))
+        start += size
+
+
+@pytest.mark.parametrize("rate, channels, highpass, lowpass", EXACT_CASES)
+def test_streaming_over_uneven_splits_equals_zq_filter(tmp_path, rate, channels, highpass,
+                                                       lowpass):
+    samples = noise(2 * sum(SPLITS) + 5, channels)
+    source = write_sound(tmp_path / "in.wav", samples, rate)
+    expected = zq_filter(source, tmp_path / "out.wav", highpass, lowpass)
+    stream = zqaudio.Filter(rate, channels, highpass=highpass, lowpass=lowpass)
+    assert same_bits(in_uneven_blocks(stream, samples), expected)
+
+
+def test_reset_starts_a_new_stream():
+    samples = noise(3000, 2)
+    stream = zqaudio.Filter(48000, 2, highpass=300, lowpass=4000)
+    first = stream.process(samples)
+    assert not same_bits(stream.process(samples), first)
+    stream.reset()
+    assert same_bits(stream.process(samples), first)
+
+
+def test_other_dtypes_and_layouts_are_converted():
+    samples = noise(500, 2)
+    expected = zqaudio.Filter(48000, 2, lowpass=4000).process(samples)
+    fortran = np.asfortranarray(samples.astype(np.float64))
+    assert same_bits(zqaudio.Filter(48000, 2, lowpass=4000).process(fortran), expected)
+    mono = zqaudio.Filter(48000, 1, lowpass=4000).process(samples[:, :1])
+    assert mono.shape == (500, 1) and same_bits(mono[:, 0], expected[:, 0])
+
+
+def stereo(samples):
+    return zqaudio.Filter(48000, 2, lowpass=4000).process(samples)
+
+
+@pytest.mark.parametrize("call, arguments, error, words", [
+    (zqaudio.Filter, (48000, 0), ValueError, "1 to 10 channels"),
+    (zqaudio.Filter, (48000, 11), ValueError, "1 to 10 channels"),
+    (zqaudio.Filter, (0, 1), ValueError, "positive finite"),
+    (zqaudio.Filter, (float("nan"), 1), ValueError, "positive finite"),
+    (zqaudio.Filter, (float("inf"), 1), ValueError, "positive finite"),
+    (zqaudio.Filter, ("48000", 1), TypeError, ""),
+    (zqaudio.Filter, (48000, 1, 20), ValueError, "high-pass cut-off 20 Hz is outside 50 Hz"),
+    (zqaudio.Filter, (48000, 1, None, 30000), ValueError, "low-pass cut-off 30000 Hz is outside"),
+    (zqaudio.Filter, (48000, 1, 4000, 300), ValueError, "inverted"),
+    (zqaudio.Filter, (48000, 1, None, 4000, False, 6), ValueError, "precise=True"),
+    (zqaudio.Filter, (48000, 1, None, 4000, True, 3), ValueError, "2, 4, 6 or 8"),
+    (zqaudio.Filter, (48000, 1, 5, None, True), ValueError, "outside 10 Hz"),
+    (zqaudio.Filter, (96000, 1, None, 200), ValueError, "unstable.*precise=True"),
+    (stereo, (np.zeros(8, np.float32),), ValueError, r"shape \(frames, 2\), not \(8,\)"),
+    (stereo, (np.zeros((8, 3), np.float32),), ValueError, r"not \(8, 3\)"),
+    (stereo, (np.zeros((8, 2, 1), np.float32),), ValueError, "shape"),
+    (stereo, (np.zeros((8, 2), np.int16),), TypeError, "integer PCM"),
+    (stereo, (np.zeros((8, 2), np.complex64),), TypeError, "floating-point"),
+    (stereo, ("samples",), TypeError, "floating-point"),
+    (zqaudio.butter_lowpass, (0.5,), ValueError, r"\(0, 0.5\)"),
+    (zqaudio.butter_highpass, (0.1, 9), ValueError, "1 .. 8"),
+    (zqaudio.butter_bandpass, (0.2, 0.1), ValueError, "below"),
+    (zqaudio.butter_bandpass, (0.1, 0.2, 6), ValueError, "4, 8, 12 or 16"),
+    (zqaudio.response, (48000, None, 1000, False, 4, 1), ValueError, "at least 2"),
+])
+def test_refusals(call, arguments, error, words):
+    with pytest.raises(error, match=words):
+        call(*arguments)
+
+
+@pytest.mark.parametrize("design, arguments, scipy_arguments", [
+    (zqaudio.butter_lowpass, (0.1, 4), (4, 0.2)),
+    (zqaudio.butter_lowpass, (0.01, 2), (2, 0.02)),
+    (zqaudio.butter_highpass, (0.1, 4), (4, 0.2, "highpass")),
+    (zqaudio.butter_highpass, (0.2, 8), (8, 0.4, "highpass")),
+    (zqaudio.butter_bandpass, (0.1, 0.2, 4), (2, [0.2, 0.4], "bandpass")),
+])
+def test_designs_match_scipy(design, arguments, scipy_arguments):
+    """The denominators and the shape of the numerators (the band-pass is scaled to unit gain
+    at the middle of the band, scipy's at the geometric centre)."""
+    a, b = design(*arguments)
+    reference_b, reference_a = scipy.signal.butter(*scipy_arguments)
+    assert a.dtype == b.dtype == np.float32
+    np.testing.assert_allclose(a, reference_a, rtol=1e-5, atol=1e-6)
+    np.testing.assert_allclose(b / b[0], reference_b / reference_b[0], rtol=1e-5, atol=1e-6)
+
+
+def scipy_sections(rate, highpass, lowpass, order):
+    sections = [scipy.signal.butter(order, hz, kind, fs=rate, output="sos")
+                for hz, kind in ((highpass, "highpass"), (lowpass, "lowpass")) if hz]
+    return np.concatenate(sections)
+
+
+@pytest.mark.parametrize("rate, highpass, lowpass, order", [
+    (8000, 10, None, 2),
+    (44100, 100, 5000, 4),
+    (96000, None, 200, 8),
+    (192000, 1000, 0.49 * 192000, 4),
+])
+def test_precise_matches_scipy_sosfilt(rate, highpass, lowpass, order):
+    samples = noise(4000, 1)
+    stream = zqaudio.Filter(rate, 1, highpass, lowpass, precise=True, order=order)
+    reference = scipy.signal.sosfilt(scipy_sections(rate, highpass, lowpass, order),
+                                     samples.astype(np.float64))
+    got = in_uneven_blocks(stream, samples)
+    assert np.max(np.abs(got - reference)) <= 1e-6 * np.max(np.abs(reference))
+
+
+def test_exact_response_is_that_of_the_design():
+    frequencies, magnitudes = zqaudio.response(48000, lowpass=1000, n=64)
+    a, b = zqaudio.butter_lowpass(np.float32(1000 / 48000), 4)
+    _, reference = scipy.signal.freqz(b.astype(np.float64), a.astype(np.float64),
+                                      worN=frequencies, fs=48000)
+    assert frequencies.shape == magnitudes.shape == (64,) and frequencies[-1] == 24000
+    np.testing.assert_allclose(magnitudes, 20 * np.log10(np.abs(reference)), atol=1e-6)
+
+
+def test_precise_response_is_scipys():
+    frequencies, magnitudes = zqaudio.response(96000, 100, 20000, precise=True, order=6)
+    _, reference = scipy.signal.sosfreqz(scipy_sections(96000, 100, 20000, 6),
+                                         worN=frequencies[1:], fs=96000)
+    np.testing.assert_allclose(magnitudes[1:], 20 * np.log10(np.abs(reference)), atol=0.01)
+
+
+def test_plot_response_draws_or_names_matplotlib():
+    try:
+        import matplotlib
+
+        matplotlib.use("Agg")
+    except ImportError:
+        with pytest.raises(ImportError, match="matplotlib"):
+            zqaudio.plot_response(48000, lowpass=1000)
+        return
+    axes = zqaudio.plot_response(48000, highpass=100, lowpass=1000, n=32)
+    assert len(axes.lines[0].get_xdata()) == 31
