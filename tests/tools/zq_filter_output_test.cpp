@@ -140,9 +140,9 @@ struct format_case {
 };
 
 const format_case k_formats[] = {
-    {"float", "wav", 100}, {"double", "wav", 100}, {"pcm16", "wav", 1},   {"pcm16", "flac", 1},
-    {"pcm24", "wav", 1},   {"pcm32", "wav", 1},    {"s8", "aiff", 1},     {"u8", "wav", 1},
-    {"ulaw", "wav", 1},    {"alaw", "wav", 1},     {"vorbis", "oga", 0},  {"opus", "oga", 0},
+    {"float", "wav", 100}, {"double", "wav", 100}, {"pcm16", "wav", 1},  {"pcm16", "flac", 1},
+    {"pcm24", "wav", 1},   {"pcm32", "wav", 1},    {"s8", "aiff", 1},    {"u8", "wav", 1},
+    {"ulaw", "wav", 1},    {"alaw", "wav", 1},     {"vorbis", "oga", 0}, {"opus", "oga", 0},
     {"vorbis", "ogg", 0},  {"opus", "opus", 0},
 };
 
