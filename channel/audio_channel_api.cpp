@@ -73,12 +73,13 @@ audio_channel_api::~audio_channel_api() = default;
 void audio_channel_api::configure_map(bool (*)[8]) {}
 
 void audio_channel_api::interleave(int channels, int frames, float* planar, float* interleaved) {
+    // Before any pointer or byte count is computed from the counts.
+    if (channels < 1 || frames < 1) return;
     if (channels == 2) {
         audio_channel::interleave_2xmono_to_stereo(4, channels * frames * 4, planar,
                                                    planar + frames, interleaved);
         return;
     }
-    if (channels < 1 || frames < 1) return;
     const bool unrolled = with_unrolled_count(channels, unrolled_counts{}, [&](auto count) {
         constexpr std::size_t n = decltype(count)::value;
         detail::interleave_planes<uint32_t, n>(frames, plane_starts<const void*, n>(planar, frames),
@@ -90,12 +91,12 @@ void audio_channel_api::interleave(int channels, int frames, float* planar, floa
 }
 
 void audio_channel_api::deinterleave(int channels, int frames, float* interleaved, float* planar) {
+    if (channels < 1 || frames < 1) return;
     if (channels == 2) {
         audio_channel::deinterleave_stereo_to_2xmono(4, channels * frames * 4, interleaved, planar,
                                                      planar + frames);
         return;
     }
-    if (channels < 1 || frames < 1) return;
     const bool unrolled = with_unrolled_count(channels, unrolled_counts{}, [&](auto count) {
         constexpr std::size_t n = decltype(count)::value;
         detail::deinterleave_planes<uint32_t, n>(frames, interleaved,

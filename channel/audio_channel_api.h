@@ -25,8 +25,7 @@ public:
         mixing = 1   // fixed layouts with fixed mixing equations
     };
 
-    virtual ~audio_channel_api();
-
+    // Virtual slots, in this order for binary callers: process, configure_map, the destructor.
     // Converts `frames` interleaved frames of the converter's input layout read from `input`
     // into `frames` interleaved frames of its output layout written to `output`. Each call is
     // independent: no history is carried. Returns 1, or `frames` for map_channels.
@@ -34,6 +33,7 @@ public:
     // Routing for converters that take one (rows of 8 bools, row = input, column = output);
     // the default ignores it.
     virtual void configure_map(bool (*map)[8]);
+    virtual ~audio_channel_api();
 
     // Planar block to interleaved buffer. Writes nothing for channels < 1 or frames < 1;
     // copies every sample bit for bit and allocates nothing. channels * frames * 4 must fit in

@@ -14,6 +14,10 @@ function(zq_target_defaults target)
                                                  -fno-sanitize-recover=all)
         target_link_options(${target} PRIVATE -fsanitize=${ZQ_SANITIZE})
     endif()
+    # Coverage for libFuzzer in everything a fuzz target may reach.
+    if(ZQ_BUILD_FUZZERS AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
 endfunction()
 
 # Installs the headers listed, keeping their paths relative to the source root, so that both

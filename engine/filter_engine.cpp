@@ -57,8 +57,9 @@ cutoff_bounds bounds_for(realization kind, double rate) noexcept {
 }
 
 std::string check_settings(double rate, int channels, const engine_settings& settings) {
-    if (!(rate > 0.0) || !std::isfinite(rate))
-        return "the sample rate must be a positive finite number of Hz";
+    if (!usable_rate(rate))
+        return "the sample rate must be a positive finite number of Hz below 4.77e9, not " +
+               hz_text(rate);
     if (channels < 1 || channels > k_max_channels)
         return "the filter takes 1 to 10 channels, not " + std::to_string(channels);
     if (settings.kind == realization::precise &&

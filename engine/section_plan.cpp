@@ -25,6 +25,11 @@ float khz_from_hz(double hz) {
     return static_cast<float>(hz / 1000.0);
 }
 
+bool usable_rate(double rate) {
+    // Truncating to int is defined below 2^31; NaN and infinity fail one of the comparisons.
+    return rate > 0.0 && rate * 0.45 < 2147483648.0;
+}
+
 cutoff_bounds bounds_at(double rate) {
     return {50.0f, static_cast<float>(static_cast<int>(rate * 0.45)), 0.2f,
             static_cast<float>(rate * 0.00045)};

@@ -23,7 +23,11 @@ struct filter_request {
 // A low-pass cut-off in Hz as the component's kHz setting, rounded as a host hands it over.
 float khz_from_hz(double hz);
 
-// The bounds the component states for its cut-offs at a sample rate (it enforces none).
+// Whether the filter can work at a sample rate: a positive number of Hz small enough that the
+// high-pass bound, 0.45 x rate in whole Hz, fits an int. Front-ends refuse any other rate.
+bool usable_rate(double rate);
+
+// The bounds the component states for its cut-offs at a usable rate (it enforces none).
 struct cutoff_bounds {
     float high_min_hz;
     float high_max_hz; // 0.45 x rate, truncated to whole Hz

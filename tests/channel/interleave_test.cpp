@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -39,14 +41,42 @@ TEST(Interleave, MatchesTheIndexFormulaAndRoundTripsBitForBit) {
     }
 }
 
+// Negative frame counts are refused before any pointer or byte count is computed from them.
 TEST(Interleave, NonPositiveCountsWriteNothing) {
     std::vector<float> in(64, 1.0f), out(64, k_sentinel);
-    for (const auto& [channels, frames] :
-         {std::pair{0, 8}, {-1, 8}, {2, 0}, {3, 0}, {2, -4}, {5, -1}, {0, 0}}) {
+    const int lowest = std::numeric_limits<int>::min();
+    for (const auto& [channels, frames] : {std::pair{0, 8},
+                                           {-1, 8},
+                                           {2, 0},
+                                           {3, 0},
+                                           {2, -4},
+                                           {5, -1},
+                                           {0, 0},
+                                           {2, lowest},
+                                           {3, lowest}}) {
         audio_channel_api::interleave(channels, frames, in.data(), out.data());
         audio_channel_api::deinterleave(channels, frames, in.data(), out.data());
+        audio_channel_api::interleave(channels, frames, nullptr, nullptr);
+        audio_channel_api::deinterleave(channels, frames, nullptr, nullptr);
     }
     EXPECT_EQ(out, std::vector<float>(64, k_sentinel));
+}
+
+// Itanium C++ ABI: a pointer to a virtual member function holds 1 + the byte offset of its slot.
+template <typename Member>
+std::ptrdiff_t slot_of(Member member) {
+    struct {
+        std::ptrdiff_t pointer, adjustment;
+    } raw;
+    static_assert(sizeof member == sizeof raw);
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw.pointer - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+// Binary callers find process, then configure_map, then the destructor.
+TEST(ConverterInterface, VirtualSlotsComeInTheirPublishedOrder) {
+    EXPECT_EQ(slot_of(&audio_channel_api::process), 0);
+    EXPECT_EQ(slot_of(&audio_channel_api::configure_map), 1);
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 #include <channel/audio_channel>
 
+#include "../support/reference.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <random>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -68,17 +69,22 @@ T mean(T x, T y) {
     return static_cast<T>(std::is_floating_point_v<T> ? sum / 2 : std::floor((sum + 1) / 2));
 }
 
-// Sources with random samples (moderate floats, so that sums stay finite), then destinations
-// full of sentinels with a guard behind, longer than any partial frame.
+// Sources of noise, then destinations full of sentinels with a guard behind, longer than any
+// partial frame.
 template <typename T>
 std::vector<std::vector<T>> prepare(const kernel& k, std::size_t frames) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> moderate(-1000.0f, 1000.0f);
     std::vector<std::vector<T>> all(k.sources, std::vector<T>(frames * k.source_width));
-    for (auto& source : all)
-        for (T& sample : source)
-            sample = std::is_floating_point_v<T> ? static_cast<T>(moderate(random))
-                                                 : static_cast<T>(random());
+    unsigned seed = 7;
+    for (auto& source : all) {
+        const std::vector<float> values = zq_test::random_floats(source.size(), seed++);
+        // Floats of moderate size, so that sums stay finite; integers over their whole range.
+        const float scale = std::is_floating_point_v<T> ? 1000.0f : 32768.0f;
+        for (std::size_t i = 0; i < source.size(); ++i) {
+            const float scaled = values[i] * scale;
+            source[i] = std::is_floating_point_v<T> ? static_cast<T>(scaled)
+                                                    : static_cast<T>(static_cast<int32_t>(scaled));
+        }
+    }
     const std::size_t destination_elements = frames * k.elements() / k.destinations;
     all.insert(all.end(), k.destinations,
                std::vector<T>(destination_elements + 8, static_cast<T>(-99)));

@@ -1,24 +1,25 @@
 #include <dsp/libdspaudio>
 
+#include "../support/reference.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numeric>
-#include <random>
 #include <vector>
 
 namespace {
 
 using ns_audio_dsp::libdspaudio;
 
-class analysis : public ::testing::Test {
+class Analysis : public ::testing::Test {
 protected:
     std::unique_ptr<libdspaudio> dsp = std::make_unique<libdspaudio>();
 };
 
-TEST_F(analysis, autocorrelation_lags_and_short_inputs) {
+TEST_F(Analysis, AutocorrelationLagsAndShortInputs) {
     float x[4] = {1, 2, -3, 4};
     float r[5];
     dsp->autocorrelation(4, 4, x, r);
@@ -49,13 +50,11 @@ double reference_levinson(const std::vector<float>& r, std::vector<double>& refl
     return r[0] / error;
 }
 
-TEST_F(analysis, levinson_durbin_agrees_with_a_double_recursion) {
+TEST_F(Analysis, LevinsonDurbinAgreesWithADoubleRecursion) {
     // A resonant AR(2) process: strongly predictable, still well conditioned.
-    std::mt19937 engine(5);
-    std::normal_distribution<float> noise(0.0f, 1.0f);
-    std::vector<float> x(4000);
-    for (std::size_t i = 0; i < x.size(); ++i)
-        x[i] = noise(engine) + (i >= 2 ? 1.6f * x[i - 1] - 0.8f * x[i - 2] : 0.0f);
+    std::vector<float> x = zq_test::random_floats(4000, 5);
+    for (std::size_t i = 2; i < x.size(); ++i)
+        x[i] += 1.6f * x[i - 1] - 0.8f * x[i - 2];
     for (int order : {1, 2, 10, 20}) {
         std::vector<float> r(static_cast<std::size_t>(order) + 1), a(r.size());
         dsp->autocorrelation(order, 4000, x.data(), r.data());
@@ -69,7 +68,7 @@ TEST_F(analysis, levinson_durbin_agrees_with_a_double_recursion) {
     }
 }
 
-TEST_F(analysis, levinson_durbin_silence_order_zero_and_refusal) {
+TEST_F(Analysis, LevinsonDurbinSilenceOrderZeroAndRefusal) {
     float zeros[6] = {}, x[3] = {1, 2, 3};
     float a[22] = {9, 9, 9, 9};
     EXPECT_EQ(dsp->levinson_durbin(3, 6, zeros, a), 0.0);
@@ -82,7 +81,7 @@ TEST_F(analysis, levinson_durbin_silence_order_zero_and_refusal) {
     EXPECT_EQ(a[0], 5.0f);
 }
 
-TEST_F(analysis, moving_average_against_plain_sums_and_refused_windows) {
+TEST_F(Analysis, MovingAverageAgainstPlainSumsAndRefusedWindows) {
     std::vector<float> x(1000), out(1000, 7.0f);
     for (std::size_t i = 0; i < x.size(); ++i)
         x[i] = std::cos(0.01f * static_cast<float>(i)) + 1.0f;
@@ -98,7 +97,7 @@ TEST_F(analysis, moving_average_against_plain_sums_and_refused_windows) {
     }
 }
 
-TEST_F(analysis, downsample_frames_refusals_and_in_place) {
+TEST_F(Analysis, DownsampleFramesRefusalsAndInPlace) {
     float data[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     float out[12] = {};
     EXPECT_EQ(dsp->downsample(data, out, 3, 10, 1, libdspaudio::stereo_planar), 4);

@@ -1,13 +1,13 @@
 #include <dsp/libdspaudio>
 
-#include "test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <random>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -16,23 +16,15 @@ namespace {
 using ns_audio_dsp::libdspaudio;
 using samples = std::vector<float>;
 using zq_test::filter_library;
+using zq_test::random_floats;
 
 struct section {
     samples a, b;
 };
 
-samples noise(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    samples x(count);
-    for (float& v : x)
-        v = value(random);
-    return x;
-}
-
 // Random taps; denominator magnitudes summing below 1 keep the filter stable.
 section test_section(int order, unsigned seed) {
-    section s{noise(order + 1, seed), noise(order + 1, seed + 100)};
+    section s{random_floats(order + 1, seed), random_floats(order + 1, seed + 100)};
     for (float& v : s.a)
         v *= 0.9f / static_cast<float>(order);
     s.a[0] = 1.0f;
@@ -60,8 +52,8 @@ void expect_history(const float* history, const samples& signal, int order) {
 
 // One block, then blocks of 1, below the order (0 at order 1), and beyond the capacity of 2000.
 // Channels 3 and 9 take turns, one routine each (the cascade takes orders up to 4).
-TEST(arma_filter, both_routines_match_the_difference_equation_in_any_blocks) {
-    const samples x = noise(6000, 1);
+TEST(ArmaFilter, BothRoutinesMatchTheDifferenceEquationInAnyBlocks) {
+    const samples x = random_floats(6000, 1);
     for (int order = 1; order <= 8; ++order) {
         SCOPED_TRACE(testing::Message() << "order " << order);
         section s1 = test_section(order, order), s2 = test_section(order, 10 + order);
@@ -94,7 +86,7 @@ TEST(arma_filter, both_routines_match_the_difference_equation_in_any_blocks) {
     }
 }
 
-TEST(arma_filter, second_order_low_pass_impulse_and_step) {
+TEST(ArmaFilter, SecondOrderLowPassImpulseAndStep) {
     filter_library dsp;
     float a[3], b[3];
     dsp.butter_lp_design(0.1f, 2, a, b);
@@ -109,20 +101,31 @@ TEST(arma_filter, second_order_low_pass_impulse_and_step) {
 }
 
 // The input is taken before any output is written, even when the buffers have to grow again.
-TEST(arma_filter, a_result_feeds_the_next_call) {
+TEST(ArmaFilter, AResultFeedsTheNextCall) {
     filter_library dsp;
     section s = test_section(4, 5);
-    const samples x = noise(2500, 7);
+    const samples x = random_floats(2500, 7);
     const float* once = dsp.arma_filter(x.data(), 2500, s.a.data(), s.b.data(), 4, 0);
     const float* twice = dsp.arma_filter(once, 2500, s.a.data(), s.b.data(), 4, 1);
     EXPECT_EQ(samples(twice, twice + 2500), reference_filter(reference_filter(x, s), s));
 }
 
-TEST(arma_filter, refusals_and_empty_blocks_touch_nothing) {
+// Built over memory full of garbage, an object still starts every channel from rest.
+TEST(ArmaFilter, ANewObjectCarriesNoHistory) {
+    alignas(libdspaudio) static unsigned char storage[sizeof(libdspaudio)];
+    std::memset(storage, 0xA5, sizeof storage);
+    auto* dsp = new (storage) libdspaudio();
+    const libdspaudio::channel_history rest{};
+    for (const libdspaudio::channel_history& history : dsp->filter_state)
+        EXPECT_EQ(std::memcmp(&history, &rest, sizeof rest), 0);
+    dsp->~libdspaudio();
+}
+
+TEST(ArmaFilter, RefusalsAndEmptyBlocksTouchNothing) {
     filter_library dsp;
     section s = test_section(8, 8);
     float *a = s.a.data(), *b = s.b.data();
-    const samples x = noise(16, 8);
+    const samples x = random_floats(16, 8);
     dsp.arma_filter(x.data(), 16, a, b, 4, 0);
     libdspaudio::channel_history before[libdspaudio::k_history_channels];
     std::memcpy(before, dsp.filter_state, sizeof before);

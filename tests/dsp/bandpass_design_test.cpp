@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ using zq_test::gain;
 
 // Band 0.1 to 0.2. Order 2 has no poles at all: an odd prototype order leaves its last section
 // an empty pole slot.
-TEST(butter_bp_design, worked_values_and_gains) {
+TEST(ButterBpDesign, WorkedValuesAndGains) {
     const std::vector<double> cases[][2] = {
         {{0.0674612, 0, -0.134922, 0, 0.0674612}, {1, -1.94247, 2.1192, -1.21665, 0.412802}},
         {{0.00482434, 0, -0.0192974, 0, 0.0289461, 0, -0.0192974, 0, 0.00482434},
@@ -51,7 +51,7 @@ TEST(butter_bp_design, worked_values_and_gains) {
     }
 }
 
-TEST(biquad_lp_design, worked_values_and_gains) {
+TEST(BiquadLpDesign, WorkedValuesAndGains) {
     float c[6];
     std::make_unique<libdspaudio>()->biquad_lp_design(0.1f, c);
     expect_six_digits(c, {1.29389, -1.25052, 0.545723, 0.0738017, 0.147603, 0.0738017});
@@ -60,7 +60,7 @@ TEST(biquad_lp_design, worked_values_and_gains) {
     EXPECT_NEAR(gain(a, c + 3, 2, 0.1), 1.0, 1e-6);
 }
 
-TEST(butter_lp, five_samples_shift_the_history_and_a_bad_channel_touches_nothing) {
+TEST(ButterLp, FiveSamplesShiftTheHistoryAndABadChannelTouchesNothing) {
     const auto dsp = std::make_unique<filter_library>();
     libdspaudio::channel_history& history = dsp->filter_state[3];
     for (int k = 0; k < 8; ++k) {
@@ -81,7 +81,7 @@ TEST(butter_lp, five_samples_shift_the_history_and_a_bad_channel_touches_nothing
 
 // arma_filter, itself checked against the plain difference equation, runs the same recursion
 // on the same history at order 8. One block goes beyond the 2092-sample buffer.
-TEST(butter_lp, matches_arma_filter_in_any_blocks) {
+TEST(ButterLp, MatchesArmaFilterInAnyBlocks) {
     const auto dsp = std::make_unique<filter_library>();
     std::vector<float> input(5000), whole(5000), split(5000);
     for (std::size_t i = 0; i < input.size(); ++i) // a tone far above the cut-off, on DC

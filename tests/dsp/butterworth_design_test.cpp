@@ -1,6 +1,6 @@
 #include <dsp/libdspaudio>
 
-#include "test_support.h"
+#include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ double absolute_sum(const std::vector<float>& c) {
                            [](double s, float v) { return s + std::abs(v); });
 }
 
-TEST(butterworth_design, worked_values_to_six_digits) {
+TEST(ButterworthDesign, WorkedValuesToSixDigits) {
     struct worked {
         design_kind kind;
         float cutoff;
@@ -99,13 +99,13 @@ TEST(butterworth_design, worked_values_to_six_digits) {
     EXPECT_NEAR(gain(design(lp, 0.01f, 4), 0.0), 0.9925, 5e-5);
 }
 
-TEST(butterworth_design, refuses_orders_beyond_its_working_storage) {
+TEST(ButterworthDesign, RefusesOrdersBeyondItsWorkingStorage) {
     for (design_kind kind : {design_kind::lp, design_kind::hp})
         for (int order : {-1, 0, 9, 10, 19, 20})
             design(kind, 0.1f, order);
 }
 
-TEST(butterworth_design, reproduces_the_reference_coefficients_bit_for_bit) {
+TEST(ButterworthDesign, ReproducesTheReferenceCoefficientsBitForBit) {
     for (const coefficient_case& r : k_coefficient_cases) {
         const filter_coefficients c = design(r.kind, r.cutoff, r.order);
         EXPECT_TRUE(std::memcmp(c.a.data(), r.a, c.a.size() * sizeof(float)) == 0 &&
@@ -118,7 +118,7 @@ TEST(butterworth_design, reproduces_the_reference_coefficients_bit_for_bit) {
 // response may deviate from the ideal one by the first-order effect of a few units in the last
 // place of every coefficient; that bound grows as |A| shrinks, which is where low cut-offs
 // lose accuracy in direct form.
-TEST(butterworth_design, magnitude_matches_the_ideal_butterworth_response) {
+TEST(ButterworthDesign, MagnitudeMatchesTheIdealButterworthResponse) {
     for (const magnitude_case& r : k_magnitude_cases) {
         const filter_coefficients c = design(r.kind, r.cutoff, r.order);
         const double bound = 2.0 * std::ldexp(1.0, -24) *

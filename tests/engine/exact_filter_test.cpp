@@ -78,7 +78,7 @@ void process_as_planar(filter_engine& engine, float* interleaved, long frames) {
             interleaved[f * channels + c] = runs[c][f];
 }
 
-TEST(exact_filter, engine_filters_each_mode_as_the_library_does) {
+TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {
     // At 48 kHz: a high-pass alone splits below 720 Hz, a band's high-pass below 480 Hz, and a
     // band whose both edges lie below 240 Hz runs as its low-pass.
     const mode_row rows[] = {

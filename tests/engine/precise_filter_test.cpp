@@ -70,7 +70,7 @@ double worst_response_error(const precise_case& c) {
     return worst;
 }
 
-TEST(precise_filter, agrees_with_scipy_outputs_and_response) {
+TEST(PreciseFilter, AgreesWithScipyOutputsAndResponse) {
     const std::vector<float> noise(std::begin(k_noise), std::end(k_noise));
     std::vector<float> impulse(64, 0.0f);
     impulse[0] = 1.0f;
@@ -94,7 +94,7 @@ TEST(precise_filter, agrees_with_scipy_outputs_and_response) {
 
 // Interleaved noise filtered through the engine in blocks of `block` frames, with a reset and
 // a second pass: both passes must equal the channels run planar in one call.
-TEST(precise_filter, block_size_channel_count_and_reset_leave_the_bits_unchanged) {
+TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
     constexpr long frames = 9000;
     engine_settings settings{{true, 40.0f, true, 12.0f}, realization::precise, 8};
     for (const int channels : {1, 2}) {

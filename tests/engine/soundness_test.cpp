@@ -32,7 +32,7 @@ const verdict_case k_verdicts[] = {
     {8000, 0, 3600, verdict::sound},       {192000, 0, 2000, verdict::sound},
 };
 
-TEST(soundness, tells_the_broken_exact_designs_from_the_sound_ones) {
+TEST(Soundness, TellsTheBrokenExactDesignsFromTheSoundOnes) {
     for (const verdict_case& each : k_verdicts) {
         SCOPED_TRACE(std::to_string(each.rate) + " Hz, " + std::to_string(each.high_hz) + " .. " +
                      std::to_string(each.low_hz));
@@ -62,7 +62,7 @@ double measured_residual_db(double rate, const filter_request& request, double h
 
 // The figures a warning quotes are estimates of rounding noise; they must stay close to what
 // the exact filter really leaves in its stopband.
-TEST(soundness, quotes_stopband_figures_close_to_the_filters_output) {
+TEST(Soundness, QuotesStopbandFiguresCloseToTheFiltersOutput) {
     for (const auto& [rate, high_hz, low_hz] :
          {std::tuple{48000.0, 490.0f, 4000.0f}, std::tuple{96000.0, 1000.0f, 20000.0f}}) {
         const filter_request request = asked(high_hz, low_hz);

@@ -1,8 +1,8 @@
 # Installs the build to a scratch prefix, builds the consumer project against it, runs it and
 # checks what the installed module exports.
-# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, PLUGINS (whether the plugins were built), MAN_PAGE
-# (the zq-filter(1) page built, or empty), PYTHON (the interpreter, empty without the Python
-# package) and PYTHON_PACKAGE_DIR (where the package is installed relative to the prefix).
+# Inputs: BUILD_DIR, WORK_DIR, SOURCE_DIR, README, PLUGINS (whether the plugins were built),
+# MAN_PAGE (the zq-filter(1) page built, or empty), PYTHON (the interpreter, empty without the
+# Python package) and PYTHON_PACKAGE_DIR (where the package is installed relative to the prefix).
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 0)
@@ -15,7 +15,7 @@ file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/consumer" -B "${WORK_DIR}/consumer"
-    "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release)
+    "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release "-DREADME=${README}")
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/consumer")
 run("${WORK_DIR}/consumer/consumer")
 message(STATUS "${run_output}")

@@ -1,5 +1,8 @@
-// Random inputs and plain double-precision references for the transform and convolution tests.
+// What the test suites share: the seeded noise signal, bit-for-bit comparison, and plain
+// double-precision references for the filters, transforms and convolutions.
 #pragma once
+
+#include <dsp/libdspaudio>
 
 #include <gtest/gtest.h>
 
@@ -16,10 +19,11 @@ namespace zq_test {
 constexpr double k_float_epsilon = 1.0 / (1 << 24);
 constexpr float k_sentinel = -12345.0f;
 
-inline std::vector<float> random_floats(int count, unsigned seed) {
+// Uniform noise in [-1, 1), the same for the same seed: the one test signal of the suites.
+inline std::vector<float> random_floats(std::size_t count, unsigned seed = 1) {
     std::mt19937 engine(seed);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> values(static_cast<std::size_t>(count));
+    std::vector<float> values(count);
     for (float& value : values)
         value = uniform(engine);
     return values;
@@ -93,6 +97,31 @@ inline testing::AssertionResult same_bits(const std::vector<float>& got,
             return testing::AssertionFailure()
                    << "sample " << i << " is " << got[i] << ", expected " << expected[i];
     return testing::AssertionSuccess();
+}
+
+// A library object with filter work buffers of 2000 floats, released at the end.
+struct filter_library : ns_audio_dsp::libdspaudio {
+    filter_library() { EXPECT_TRUE(filter_init(2000)); }
+    ~filter_library() { filter_destroy(); }
+};
+
+// The polynomial c[0] + c[1]·z^-1 + ... + c[order]·z^-order at z = e^(j2πf), in double.
+inline std::complex<double> polynomial_at(const float* c, int order, double f) {
+    std::complex<double> sum = 0.0;
+    for (int k = 0; k <= order; ++k)
+        sum += static_cast<double>(c[k]) * std::polar(1.0, -2.0 * M_PI * f * k);
+    return sum;
+}
+
+// |H| at the frequency f (a fraction of the sample rate) of the stored coefficients.
+inline double gain(const float* a, const float* b, int order, double f) {
+    return std::abs(polynomial_at(b, order, f) / polynomial_at(a, order, f));
+}
+
+// Reference values are quoted to six significant digits.
+inline void expect_six_digits(const float* actual, const std::vector<double>& expected) {
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        EXPECT_NEAR(actual[k], expected[k], 5.1e-6 * std::abs(expected[k]) + 1e-7) << "k " << k;
 }
 
 } // namespace zq_test

@@ -1,24 +1,18 @@
 #include "tool_test_support.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace zq_tool_test {
 
 namespace fs = std::filesystem;
-
-static std::string shell_quoted(const std::string& word) {
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 void write_sound(const fs::path& path, const sound& content) {
     SF_INFO info{};
@@ -47,11 +41,10 @@ sound read_sound(const fs::path& path) {
 }
 
 sound test_signal(int channels, int rate, int frames, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-    sound content{channels, rate, k_float_wav, std::vector<float>(std::size_t(frames) * channels)};
+    sound content{channels, rate, k_float_wav,
+                  zq_test::random_floats(std::size_t(frames) * channels, seed)};
     for (float& value : content.samples)
-        value = uniform(generator);
+        value *= 0.5f;
     return content;
 }
 
@@ -94,27 +87,50 @@ scratch_space::~scratch_space() {
     fs::remove_all(root, ignored);
 }
 
-static run_result captured(std::string command, const fs::path& root) {
-    const fs::path out_file = root / "stdout", err_file = root / "stderr";
-    command += " >" + shell_quoted(out_file) + " 2>" + shell_quoted(err_file);
-    const int wait_status = std::system(command.c_str());
-    const int status =
-        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    return {status, file_bytes(out_file), file_bytes(err_file)};
+run_result scratch_space::run(const std::vector<std::string>& arguments, const std::string& program,
+                              const child_setup& setup) const {
+    return finish(start(arguments, setup, program));
 }
 
-run_result scratch_space::run(const std::vector<std::string>& arguments,
-                              const std::string& program) const {
-    std::string command = shell_quoted(program);
-    for (const std::string& argument : arguments)
-        command += " " + shell_quoted(argument);
-    return captured(command, root);
+pid_t scratch_space::start(const std::vector<std::string>& arguments, const child_setup& setup,
+                           const std::string& program) const {
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child != 0) return child;
+    const int out_file = open((root / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_file = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out_file < 0 || err_file < 0 || dup2(out_file, STDOUT_FILENO) < 0 ||
+        dup2(err_file, STDERR_FILENO) < 0)
+        _exit(126);
+    if (setup) setup();
+    execvp(program.c_str(), argv.data()); // programs named bare are found on PATH
+    _exit(127);
+}
+
+run_result scratch_space::finish(pid_t child) const {
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
+    const int status =
+        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    return {status, file_bytes(root / "stdout"), file_bytes(root / "stderr")};
+}
+
+static std::string shell_quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 run_result scratch_space::shell(const std::string& command_line) const {
     const std::string script = "zq-filter() { " + shell_quoted(ZQ_FILTER_PATH) + " \"$@\"; }; cd " +
                                shell_quoted(work) + " && " + command_line;
-    return captured("bash -o pipefail -c " + shell_quoted(script), root);
+    return run({"-o", "pipefail", "-c", script}, "bash");
 }
 
 run_result scratch_space::filter(const std::string& text) const {

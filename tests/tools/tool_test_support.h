@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,8 +48,16 @@ public:
     scratch_space(const scratch_space&) = delete;
     scratch_space& operator=(const scratch_space&) = delete;
 
+    // What the child does before it becomes the program (limits, descriptors).
+    using child_setup = std::function<void()>;
+
     run_result run(const std::vector<std::string>& arguments,
-                   const std::string& program = ZQ_FILTER_PATH) const;
+                   const std::string& program = ZQ_FILTER_PATH,
+                   const child_setup& setup = {}) const;
+    // run in two halves, for a test that acts while the program runs.
+    pid_t start(const std::vector<std::string>& arguments, const child_setup& setup = {},
+                const std::string& program = ZQ_FILTER_PATH) const;
+    run_result finish(pid_t child) const;
     // `options`, words apart, followed by --quiet, `in` and `out`.
     run_result filter(const std::string& options) const;
     // A bash command line run in `work` with pipefail, "zq-filter" standing for the program.

@@ -39,7 +39,7 @@ const pipe_case k_pipes[] = {
      "from a pipe libsndfile reads WAV, AIFF, AU, W64, Ogg (Vorbis, Opus) and MP3", nullptr, 0, 0},
 };
 
-TEST(zq_filter, reads_and_writes_pipes_keeping_standard_output_for_audio) {
+TEST(ZqFilter, ReadsAndWritesPipesKeepingStandardOutputForAudio) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 5000));
     const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 0.0f);
@@ -89,7 +89,7 @@ const container_case k_containers[] = {
     {"in.mp3", "out.wav", "--format pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, ""},
 };
 
-TEST(zq_filter, names_containers_by_their_usual_extensions_and_picks_an_encoding_that_fits) {
+TEST(ZqFilter, NamesContainersByTheirUsualExtensionsAndPicksAnEncodingThatFits) {
     const scratch_space scratch;
     sound signal = test_signal(2, 48000, 4800);
     write_sound(scratch.in, signal);
@@ -170,7 +170,7 @@ const metadata_case k_metadata[] = {
      "points"},
 };
 
-TEST(zq_filter, carries_strings_bext_and_cue_points_where_the_container_keeps_them) {
+TEST(ZqFilter, CarriesStringsBextAndCuePointsWhereTheContainerKeepsThem) {
     const scratch_space scratch;
     const metadata tags{
         "Take 3",   "The band", "rough mix", "desk A", (std::uint64_t{1} << 32) + 172800000,

@@ -1,18 +1,58 @@
-// zq-filter on bad input: one line on standard error naming the problem, the exit status of
-// its kind, and no file in INPUT's directory written, changed or left behind, an existing
-// OUTPUT included.
+// zq-filter on bad input, hostile files, signals and limits: one line on standard error naming
+// the problem, the exit status of its kind (never death by a signal it could have survived),
+// and no file in INPUT's directory written, changed or left behind, an existing OUTPUT
+// included.
 #include "tool_test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <csignal>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <map>
+#include <sstream>
 
 namespace zq_tool_test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// 256 bytes: one more than a file name may have.
+const std::string k_long_name_text = std::string(252, 'n') + ".wav";
+const char* const k_long_name = k_long_name_text.c_str();
+
+// A float WAV whose header states `channels`, `rate` and a data size of `frames` frames,
+// followed by `samples` whatever the header says.
+std::string float_wav(uint32_t channels, uint32_t rate, uint32_t frames,
+                      const std::vector<float>& samples = std::vector<float>(64, 0.25f)) {
+    std::string bytes;
+    const auto put = [&bytes](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    const uint32_t data = frames * channels * 4;
+    bytes += "RIFF";
+    put(36 + data, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(3, 2); // IEEE float
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * 4, 4);
+    put(channels * 4, 2);
+    put(32, 2);
+    bytes += "data";
+    put(data, 4);
+    return bytes + std::string(reinterpret_cast<const char*>(samples.data()),
+                               samples.size() * sizeof(float));
+}
 
 struct failure_case {
     const char* options;
@@ -45,6 +85,61 @@ const failure_case k_failures[] = {
     {"--route 0:0,0-1", 1, "--route 0:0,0-1: \"0-1\" is not IN:OUT"},
     {"--route 0:8", 1, "\"0:8\" names channel 8; the routing map is 8 x 8"},
     {"--route 2:0", 1, "--route 2:0: INPUT has no channel 2 (its channels are 0 .. 1)"},
+    // Defaults are held to the bounds like values given: 4 kHz is above 0.45 x 8 kHz, 100 Hz
+    // above 0.45 x 100 Hz.
+    {"--set lPass=1", 1, "the low-pass cut-off 4000 Hz is outside 200 Hz .. 3600 Hz", "in8k.wav"},
+    {"--set hPass=1", 1, "the high-pass cut-off 100 Hz is outside 50 Hz .. 45 Hz", "in100.wav"},
+    {"--highpass 1e-320", 1, "is outside 50 .. 21600"},
+    {"--highpass 1e999", 1, "\"1e999\" is not a finite number"},
+    {"--frames abc", 1, "--frames: \"abc\" is not a whole number"},
+    {"--frames 0", 1, "--frames: Value 0 not in range"},
+    {"", 3, "its name is 256 bytes long", "in.wav", k_long_name},
+    {"", 2, "nan.wav\" holds a NaN sample at frame 3, channel 1; nothing was written", "nan.wav"},
+    {"", 2, "inf.wav\" holds an infinite sample at frame 0, channel 0", "inf.wav"},
+    {"--strict --format float", 2,
+     "cut.mp3\" is truncated: its header declares 240000 frames, it holds ", "cut.mp3"},
+    // Hostile files (k_hostile_files).
+    {"", 2, "is not audio (Format not recognised.)", "empty.wav"},
+    {"", 2, "is not audio (Format not recognised.)", "riff.wav"},
+    {"", 2, "No 'data' chunk", "no-data.wav"},
+    {"", 2, "is not audio (Channel count is zero.)", "0ch.wav"},
+    {"", 2, "INPUT has 11 channels", "11ch.wav"},
+    {"", 2, "is not audio (Too many channels specified.)", "1025ch.wav"},
+    {"", 2, "is not audio (Too many channels specified.)", "65535ch.wav"},
+    {"", 2, "is not audio", "0hz.wav"},
+    {"", 2, "is not audio", "4294967295hz.wav"},
+    {"--lowpass 4000", 1, "4000 Hz is outside 200 .. 0.45 Hz for a 1 Hz stream", "1hz.wav"},
+};
+
+// Headers that lie, counts and rates at the edges.
+const std::map<std::string, std::string> k_hostile_files = {
+    {"empty.wav", ""},
+    {"riff.wav", "RIFF"},
+    {"no-data.wav", float_wav(1, 48000, 0).substr(0, 36)},
+    {"0ch.wav", float_wav(0, 48000, 16)},
+    {"11ch.wav", float_wav(11, 48000, 4, std::vector<float>(44))},
+    {"1025ch.wav", float_wav(1025, 48000, 1)},
+    {"65535ch.wav", float_wav(65535, 48000, 1)},
+    {"0hz.wav", float_wav(1, 0, 16)},
+    {"1hz.wav", float_wav(1, 1, 64)},
+    {"4294967295hz.wav", float_wav(1, 0xFFFFFFFF, 64)},
+    // Accepted: libsndfile measures the data where the header lies about it.
+    {"no-frames.wav", float_wav(1, 48000, 0, {})},
+    {"beyond.wav", float_wav(1, 48000, 100000)},
+    {"4gib.wav", float_wav(2, 48000, 0x1FFFFFFF)},
+    {"partial-frame.wav", float_wav(3, 48000, 21)},
+    {"2147483647hz.wav", float_wav(1, 0x7FFFFFFF, 64)},
+};
+
+// Accepted inputs: filtered, with a warning where INPUT is shorter than its header says.
+const std::pair<const char*, const char*> k_accepted[] = {
+    {"no-frames.wav", ""},
+    {"beyond.wav", ""},
+    {"4gib.wav", ""},
+    {"partial-frame.wav", ""},
+    {"1hz.wav", ""},
+    {"2147483647hz.wav", ""},
+    {"cut.mp3", "zq-filter: warning: INPUT"},
 };
 
 // Every file in `directory` by name, with its bytes.
@@ -55,13 +150,41 @@ std::map<std::string, std::string> contents(const fs::path& directory) {
     return files;
 }
 
-TEST(zq_filter, refuses_bad_input_in_one_line_and_writes_nothing) {
+// zq-filter's own lines on standard error; libraries may add theirs (the MP3 decoder does).
+std::vector<std::string> own_lines(const std::string& err) {
+    std::vector<std::string> own;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("zq-filter: ", 0) == 0) own.push_back(line);
+    return own;
+}
+
+// An MP3 whose header declares 5 s at 48 kHz, cut to its first fifth.
+void write_truncated_mp3(const fs::path& path) {
+    write_sound(path,
+                {1, 48000, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, std::vector<float>(240000)});
+    const std::string whole = file_bytes(path);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 5);
+}
+
+// Bad command lines and hostile files.
+TEST(ZqFilter, RefusesBadInputInOneLineAndWritesNothing) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
     write_sound(scratch.work / "in44.wav", test_signal(1, 44100, 1000));
     write_sound(scratch.work / "twelve.wav", test_signal(12, 48000, 100));
+    write_sound(scratch.work / "in8k.wav", test_signal(1, 8000, 100));
+    write_sound(scratch.work / "in100.wav", test_signal(1, 100, 100));
+    sound bad = test_signal(2, 48000, 10);
+    bad.samples[7] = std::nanf("");
+    write_sound(scratch.work / "nan.wav", bad);
+    bad.samples[0] = -std::numeric_limits<float>::infinity();
+    write_sound(scratch.work / "inf.wav", bad);
+    write_truncated_mp3(scratch.work / "cut.mp3");
     std::ofstream(scratch.work / "notes.wav") << "not audio\n";
     fs::create_symlink("in.wav", scratch.work / "link.wav");
+    for (const auto& [name, bytes] : k_hostile_files)
+        std::ofstream(scratch.work / name, std::ios::binary) << bytes;
     for (const bool earlier_output : {false, true}) {
         if (earlier_output) std::ofstream(scratch.out) << "an earlier result\n";
         for (const failure_case& each : k_failures) {
@@ -72,11 +195,108 @@ TEST(zq_filter, refuses_bad_input_in_one_line_and_writes_nothing) {
             arguments.push_back((scratch.work / each.output).string());
             const run_result result = scratch.run(arguments);
             EXPECT_EQ(result.status, each.status) << result.err;
-            EXPECT_EQ(result.err.rfind("zq-filter: error: ", 0), 0u) << result.err;
-            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+            const std::vector<std::string> said = own_lines(result.err);
+            ASSERT_EQ(said.size(), 1u) << result.err;
+            EXPECT_EQ(said[0].rfind("zq-filter: error: ", 0), 0u) << result.err;
             EXPECT_NE(result.err.find(each.message), std::string::npos) << result.err;
             EXPECT_TRUE(contents(scratch.work) == before);
         }
+    }
+    for (const auto& [input, warning] : k_accepted) {
+        SCOPED_TRACE(input);
+        const std::size_t files = contents(scratch.work).size();
+        const run_result result =
+            scratch.run({"--quiet", "--format", "float", (scratch.work / input).string(),
+                         scratch.out.string()});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find(warning), std::string::npos) << result.err;
+        EXPECT_EQ(contents(scratch.work).size(), files) << "a file left behind";
+        for (const float sample : read_sound(scratch.out).samples)
+            ASSERT_TRUE(std::isfinite(sample));
+    }
+}
+
+// Waits up to five seconds for `condition`.
+bool appears(const std::function<bool()>& condition) {
+    for (int tries = 0; tries < 500; ++tries, usleep(10000))
+        if (condition()) return true;
+    return false;
+}
+
+struct stop_case {
+    const char* name;
+    int status;
+    const char* message;
+    int signal_number;                // sent while zq-filter waits on its input, or 0
+    scratch_space::child_setup setup; // limits and descriptors of the run
+    const char* options = "";
+    const char* output = nullptr; // "-" for standard output; OUTPUT in the scratch directory
+};
+
+void limit(int resource, rlim_t value) {
+    const rlimit both{value, value};
+    setrlimit(resource, &both);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool k_address_space_limitable = false; // the sanitizer reserves terabytes up front
+#else
+constexpr bool k_address_space_limitable = true;
+#endif
+
+const stop_case k_stops[] = {
+    {"SIGINT", 128 + SIGINT, "zq-filter: interrupted; OUTPUT was not written", SIGINT, {}},
+    {"SIGTERM", 128 + SIGTERM, "zq-filter: interrupted; OUTPUT was not written", SIGTERM, {}},
+    {"SIGPIPE: OUTPUT - a pipe nobody reads", 3, "cannot write to standard output: Broken pipe", 0,
+     [] {
+         int ends[2];
+         if (pipe(ends) == 0) dup2(ends[1], STDOUT_FILENO), close(ends[0]);
+     },
+     "", "-"},
+    // The limit holds for standard error too, so it leaves room for the message.
+    {"SIGXFSZ: ulimit -f inside the data", 3, "cannot write OUTPUT", 0,
+     [] { limit(RLIMIT_FSIZE, 4096); }},
+    // 1M frames of 1024 channels (mixed to stereo for the filter): a 4 GiB block in 1 GiB of
+    // address space.
+    {"a block larger than memory", 1,
+     "not enough memory for a block of 1048576 frames of 1024 channels (4096 MiB)", 0,
+     [] { limit(RLIMIT_AS, rlim_t{1} << 30); }, "--frames 1048576 --mix stereo"},
+};
+
+// Signals end the run at once, even blocked reading a FIFO; a closed pipe and a file size limit
+// fail the write instead of killing zq-filter. No temporary file stays behind.
+TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
+    const scratch_space scratch;
+    write_sound(scratch.in, test_signal(2, 48000, 10000));
+    std::ofstream(scratch.out) << "an earlier result\n";
+    std::ofstream(scratch.root / "wide.wav", std::ios::binary) << float_wav(1024, 48000, 1);
+    const fs::path fifo = scratch.root / "pipe" / "in.wav";
+    fs::create_directories(fifo.parent_path());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string head = file_bytes(scratch.in).substr(0, 8000);
+    for (const stop_case& each : k_stops) {
+        SCOPED_TRACE(each.name);
+        const bool wide = *each.options != '\0';
+        if (wide && !k_address_space_limitable) continue;
+        const std::map<std::string, std::string> before = contents(scratch.work);
+        const fs::path input = each.signal_number ? fifo
+                               : wide             ? scratch.root / "wide.wav"
+                                                  : scratch.in;
+        std::vector<std::string> arguments = words(each.options);
+        arguments.insert(arguments.end(),
+                         {input.string(), each.output ? each.output : scratch.out.string()});
+        const pid_t child = scratch.start(arguments, each.setup);
+        if (each.signal_number) {
+            const int writer = open(fifo.c_str(), O_WRONLY);
+            ASSERT_EQ(write(writer, head.data(), head.size()), ssize_t(head.size()));
+            EXPECT_TRUE(appears([&] { return contents(scratch.work).size() > before.size(); }));
+            kill(child, each.signal_number);
+            close(writer);
+        }
+        const run_result result = scratch.finish(child);
+        EXPECT_EQ(result.status, each.status) << result.err;
+        EXPECT_NE(result.err.find(each.message), std::string::npos) << result.err;
+        EXPECT_TRUE(contents(scratch.work) == before);
     }
 }
 

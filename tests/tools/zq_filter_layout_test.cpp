@@ -82,7 +82,7 @@ std::vector<int> declared_map(const std::filesystem::path& path, int channels) {
     return map;
 }
 
-TEST(zq_filter, mixes_each_channel_from_where_the_file_declares_it) {
+TEST(ZqFilter, MixesEachChannelFromWhereTheFileDeclaresIt) {
     const scratch_space scratch;
     ASSERT_EQ(scratch
                   .shell("sox -n -r 48000 -b 24 -c 6 in.wav synth 1 sine 300 sine 500 sine 700 "

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <regex>
 
@@ -90,7 +92,7 @@ const run_case k_runs[] = {
     {"gain_before_the_filter", "--gain -6 --lowpass 4000", 2, 2, 48000, 0, 4, nullptr, six_db_down},
 };
 
-TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
+TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
     const scratch_space scratch;
     for (const run_case& each : k_runs) {
         SCOPED_TRACE(each.name);
@@ -119,7 +121,7 @@ TEST(zq_filter, writes_what_the_libraries_compute_and_keeps_the_streams_apart) {
     }
 }
 
-TEST(zq_filter, frame_size_does_not_change_a_bit) {
+TEST(ZqFilter, FrameSizeDoesNotChangeABit) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(3, 44100, 5000));
     const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 4.0f);
@@ -131,7 +133,61 @@ TEST(zq_filter, frame_size_does_not_change_a_bit) {
     }
 }
 
-TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samples) {
+struct format_case {
+    const char* format;
+    const char* extension;
+    float loud; // what a sample of ±100 reads back as: kept, full scale, 0 unchecked
+};
+
+const format_case k_formats[] = {
+    {"float", "wav", 100}, {"double", "wav", 100}, {"pcm16", "wav", 1},  {"pcm16", "flac", 1},
+    {"pcm24", "wav", 1},   {"pcm32", "wav", 1},    {"s8", "aiff", 1},    {"u8", "wav", 1},
+    {"ulaw", "wav", 1},    {"alaw", "wav", 1},     {"vorbis", "oga", 0}, {"opus", "oga", 0},
+    {"vorbis", "ogg", 0},  {"opus", "opus", 0},
+};
+
+// Every sample format and the Ogg extensions, with samples an encoder may choke on: each run
+// ends in an exit status, finite samples are written (clamped to full scale, never wrapped
+// around, where the format has one) and a non-finite one stops the run before anything is
+// written. OUTPUT names are as long as a file name may be: the temporary file must fit too.
+TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
+    const scratch_space scratch;
+    sound normal = test_signal(2, 48000, 4800), loud = normal, nan = normal, inf = normal;
+    for (std::size_t i = 0; i < loud.samples.size(); ++i)
+        loud.samples[i] = i % 3 == 0 ? 100.0f : -100.0f;
+    nan.samples[1001] = std::nanf("");
+    inf.samples[77] = std::numeric_limits<float>::infinity();
+    const std::pair<const char*, const sound*> inputs[] = {
+        {"normal", &normal}, {"loud", &loud}, {"NaN", &nan}, {"infinite", &inf}};
+    for (const format_case& each : k_formats) {
+        for (const auto& [kind, input] : inputs) {
+            SCOPED_TRACE(std::string(each.format) + " ." + each.extension + ", " + kind);
+            write_sound(scratch.in, *input);
+            const std::string extension = each.extension;
+            const fs::path out =
+                scratch.work / (std::string(254 - extension.size(), 'n') + "." + extension);
+            fs::remove(out);
+            const run_result result = scratch.run(
+                {"--quiet", "--format", each.format, scratch.in.string(), out.string()});
+            const bool finite = input == &normal || input == &loud;
+            ASSERT_LT(result.status, 128) << "killed by a signal";
+            ASSERT_EQ(result.status, finite ? 0 : 2) << result.err;
+            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.work), {}), finite ? 2 : 1);
+            if (!finite) continue;
+            const std::vector<float> written = read_sound(out).samples;
+            for (std::size_t i = 0; i < written.size(); ++i) {
+                ASSERT_TRUE(std::isfinite(written[i])) << i;
+                if (each.loud == 0) continue;
+                ASSERT_LE(std::abs(written[i]), each.loud) << i;
+                if (input == &loud) {
+                    ASSERT_GE(written[i] * input->samples[i] / 100.0f, 0.95f * each.loud) << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(ZqFilter, WritesTheContainerAndFormatAskedForAndClipsIntegerSamples) {
     const scratch_space scratch;
     // A full-scale square wave: the low-pass rings past full scale after every edge.
     sound square{1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, std::vector<float>(4800)};
@@ -166,7 +222,7 @@ TEST(zq_filter, writes_the_container_and_format_asked_for_and_clips_integer_samp
     }
 }
 
-TEST(zq_filter, dithers_a_reduction_to_16_bits_and_nothing_else) {
+TEST(ZqFilter, DithersAReductionTo16BitsAndNothingElse) {
     // A 1 kHz tone 2.5 steps of 16 bits high: rounded plainly, its error repeats with the tone
     // and piles up at the odd harmonics; dithered, it spreads into noise.
     const scratch_space scratch;
@@ -194,7 +250,7 @@ TEST(zq_filter, dithers_a_reduction_to_16_bits_and_nothing_else) {
     EXPECT_TRUE(undithered(""));
 }
 
-TEST(zq_filter, finds_its_module_beside_the_executable_and_shows_its_banner) {
+TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
     const fs::path built(ZQ_FILTER_PATH);

@@ -12,6 +12,7 @@
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
+#include "signals.h"
 #include "sound_files.h"
 #include "soundness_gate.h"
 #include "standard_streams.h"
@@ -21,10 +22,11 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -128,10 +130,29 @@ Exit status:
   0  success
   1  bad command line or setting, settings the exact design cannot filter soundly, or a --mix
      or --route INPUT's channels do not allow
-  2  INPUT missing, unreadable, not audio, or with a channel count the filter refuses
-  3  OUTPUT cannot be written
+  2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
+     a NaN or infinite sample, or shorter than its header declares (with --strict)
+  3  OUTPUT or standard output cannot be written (a closed pipe, a full disk, ulimit -f)
   4  the component module cannot be loaded, or the filter failed (a non-finite sample)
+  130, 143  interrupted by SIGINT or SIGTERM (also while waiting on a pipe); nothing written
 )";
+
+// What zq-filter prints on standard output (--version, --response) is its answer: losing it is
+// a failure to write.
+void flush_standard_output() {
+    if (std::fflush(stdout) != 0)
+        throw tool_error(failure::output,
+                         std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
+// CLI11 would call "abc" out of range; say what is wrong with it.
+const CLI::Validator k_whole_number(
+    [](std::string& text) {
+        const bool digits =
+            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        return digits ? std::string() : "\"" + text + "\" is not a whole number";
+    },
+    "N");
 
 void define_options(CLI::App& app, options& chosen) {
     app.add_option("INPUT", chosen.input,
@@ -167,6 +188,7 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
         ->type_name("N")
         ->capture_default_str()
+        ->check(k_whole_number)
         ->check(CLI::Range(1, k_max_frames));
     app.add_flag("--precise", chosen.precise,
                  "Double-precision Butterworth sections instead of the component's design");
@@ -191,33 +213,6 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_flag("-q,--quiet", chosen.quiet, "No progress display or summary");
     app.add_flag("--version", chosen.version, "Print the version and the module's banner");
     app.footer(k_footer);
-}
-
-volatile std::sig_atomic_t g_caught_signal = 0;
-
-extern "C" void note_signal(int signal_number) {
-    g_caught_signal = signal_number;
-}
-
-void watch_signals() {
-    struct sigaction action {};
-    action.sa_handler = note_signal;
-    action.sa_flags = SA_RESTART; // a signal between frames must not fail a read or write
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal_number, &action, nullptr);
-}
-
-void stop_if_signalled() {
-    if (g_caught_signal != 0) throw interrupted(g_caught_signal);
-}
-
-// Dies of the signal that interrupted the run, as the shell expects, once cleanup is done.
-[[noreturn]] void die_of(int signal_number) {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigaction(signal_number, &action, nullptr);
-    std::raise(signal_number);
-    std::_Exit(128 + signal_number);
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -288,17 +283,37 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
+// A block of `frames` frames of `channels` samples; its size is the user's to choose, so a
+// failure says what was asked for.
+std::vector<float> sample_block(int frames, int channels) {
+    try {
+        return std::vector<float>(static_cast<std::size_t>(frames) * channels);
+    } catch (const std::bad_alloc&) {
+        throw tool_error(failure::usage,
+                         "not enough memory for a block of " + std::to_string(frames) +
+                             " frames of " + std::to_string(channels) + " channels (" +
+                             std::to_string(frames * (channels * sizeof(float)) >> 20) +
+                             " MiB); choose fewer --frames");
+    }
+}
+
+// A header that promised more frames than the file holds: a warning, a refusal with --strict.
+void require_whole_input(const sound_input& input, sf_count_t frames_read, bool strict) {
+    const sf_count_t missing = input.frames_missing();
+    if (missing == 0) return;
+    const std::string message =
+        "INPUT \"" + input.path() + "\" is truncated: its header declares " +
+        std::to_string(frames_read + missing) + " frames, it holds " + std::to_string(frames_read);
+    if (strict) throw tool_error(failure::input, message + "; --strict refuses it");
+    std::fprintf(stderr, "zq-filter: warning: %s; all of them were filtered\n", message.c_str());
+}
+
 // Stops the run before a sample that is not a finite number reaches OUTPUT.
 void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
-    const long count = frames * channels;
-    const float* bad =
-        std::find_if(samples, samples + count, [](float sample) { return !std::isfinite(sample); });
-    if (bad == samples + count) return;
-    const long index = bad - samples;
-    throw tool_error(failure::component, "the filter produced a non-finite sample (channel " +
-                                             std::to_string(index % channels) + ", frame " +
-                                             std::to_string(frames_before + index / channels) +
-                                             "); OUTPUT was not written");
+    const std::string bad = first_non_finite(samples, frames, channels, frames_before);
+    if (!bad.empty())
+        throw tool_error(failure::component,
+                         "the filter produced " + bad + "; OUTPUT was not written");
 }
 
 // Where the channels are before and after the conversion. A fixed --mix takes INPUT's channels
@@ -336,7 +351,7 @@ struct stream_stages {
 // Feeds INPUT through the stages and the filter into OUTPUT, the reading, the filtering and
 // the writing overlapped (pipeline.h); returns the frames filtered.
 sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
-                         sound_output& output, int block_frames, bool quiet) {
+                         sound_output& output, int block_frames, bool quiet, bool strict) {
     const int channels = stages.conversion.output_channels();
     sf_count_t written = 0;
     const stream_filter::sink write = [&](const float* samples, long frames) {
@@ -352,19 +367,22 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
                                       k_progress_from_seconds * rate,
                               input.frames(), rate);
     pipeline_stages pipeline;
+    pipeline.allocate = sample_block;
     pipeline.read = [&input](float* block, long frames) {
         return static_cast<long>(input.read(block, frames));
     };
     pipeline.filter = [&](float* piece, long frames, const stream_filter::sink& emit) {
-        stop_if_signalled();
         stages.gain.apply(piece, static_cast<std::size_t>(frames) * input.channels());
         stages.to_library.apply_in_place(piece, frames);
         filter.filter(stages.conversion.convert(piece, frames), frames, emit);
     };
     pipeline.finish = [&filter](const stream_filter::sink& emit) { filter.finish(emit); };
     pipeline.write = write;
-    return run_pipeline(pipeline, {input.channels(), channels, block_frames},
-                        [&progress](long long done) { progress.update(done); });
+    const sf_count_t done =
+        run_pipeline(pipeline, {input.channels(), channels, block_frames},
+                     [&progress](long long frames_done) { progress.update(frames_done); });
+    require_whole_input(input, done, strict);
+    return done;
 }
 
 // The exact realization is the component itself, loaded as a host loads it; what it is asked
@@ -425,7 +443,7 @@ void filter_file(const options& chosen) {
                          std::move(to_container),
                          output_levels(encoding.format, input.format(), !chosen.no_dither)};
     const sf_count_t frames =
-        filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet);
+        filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet, chosen.strict);
     output.commit();
     filter.reset(); // before the module that made it
     const std::string clipped = stages.levels.clip_report(stages.gain);
@@ -496,7 +514,7 @@ int run(int argc, char** argv) {
         return report((std::string(error.what()) + " (see zq-filter --help)").c_str(),
                       static_cast<int>(failure::usage));
     }
-    watch_signals();
+    handle_signals();
     try {
         if (chosen.version)
             print_version(chosen);
@@ -504,12 +522,12 @@ int run(int argc, char** argv) {
             print_response(chosen);
         else
             filter_file(chosen);
+        flush_standard_output();
         return 0;
     } catch (const tool_error& error) {
         return report(error.what(), error.exit_status());
-    } catch (const interrupted& stop) {
-        std::fputs("zq-filter: interrupted; OUTPUT was not written\n", stderr);
-        die_of(stop.signal_number());
+    } catch (const std::bad_alloc&) {
+        return report("out of memory", static_cast<int>(failure::component));
     } catch (const std::exception& error) {
         return report(error.what(), static_cast<int>(failure::component));
     }

@@ -1,8 +1,5 @@
 #include "pipeline.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -32,9 +29,9 @@ struct block {
 // and gives each one back.
 class block_queue {
 public:
-    explicit block_queue(std::size_t floats) : blocks_(k_queue_blocks) {
+    block_queue(const pipeline_stages& stages, int frames, int channels) : blocks_(k_queue_blocks) {
         for (block& b : blocks_) {
-            b.samples.resize(floats);
+            b.samples = stages.allocate(frames, channels);
             empty_.push_back(&b);
         }
     }
@@ -116,26 +113,18 @@ private:
 // Thrown by the emitter when the writer has stopped; the writer's failure is what is reported.
 struct writer_stopped {};
 
-// A stage on its own thread. The signals zq-filter handles are blocked there, so that they
-// reach the filtering thread, which checks for them between pieces.
+// A stage on its own thread, joined at the latest when it goes.
 class stage_thread {
 public:
     template <class Work>
-    stage_thread(first_failure& failure, Work work) {
-        sigset_t handled, previous;
-        sigemptyset(&handled);
-        for (const int signal_number : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&handled, signal_number);
-        pthread_sigmask(SIG_BLOCK, &handled, &previous);
-        thread_ = std::thread([&failure, work] {
-            try {
-                work();
-            } catch (...) {
-                failure.record(std::current_exception());
-            }
-        });
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    }
+    stage_thread(first_failure& failure, Work work)
+        : thread_([&failure, work] {
+              try {
+                  work();
+              } catch (...) {
+                  failure.record(std::current_exception());
+              }
+          }) {}
     ~stage_thread() { join(); }
     stage_thread(const stage_thread&) = delete;
     stage_thread& operator=(const stage_thread&) = delete;
@@ -180,10 +169,10 @@ private:
 
 long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shape,
                        const std::function<void(long long frames_done)>& progress) {
-    const long block_frames =
-        std::max(1L, k_block_frames / shape.piece_frames) * shape.piece_frames;
-    block_queue reads(static_cast<std::size_t>(block_frames) * shape.read_channels);
-    block_queue writes(static_cast<std::size_t>(block_frames) * shape.filter_channels);
+    const int block_frames =
+        static_cast<int>(std::max(1L, k_block_frames / shape.piece_frames) * shape.piece_frames);
+    block_queue reads(stages, block_frames, shape.read_channels);
+    block_queue writes(stages, block_frames, shape.filter_channels);
     first_failure failure([&] {
         reads.stop();
         writes.stop();

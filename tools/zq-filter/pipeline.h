@@ -3,16 +3,20 @@
 // travel in order through two small queues of reused buffers, so memory stays a few blocks
 // whatever the stream's length, and every stage sees exactly the calls it would see if the
 // stages ran one after another: the filter the same pieces, the writer the same pieces in the
-// same order, so OUTPUT's bytes do not change.
+// same order, so OUTPUT's bytes do not change. The threads leave signals alone: zq-filter's
+// handler ends the run wherever it stands.
 #pragma once
 
 #include "stream_filter.h"
 
 #include <functional>
+#include <vector>
 
 namespace zq_tool {
 
 struct pipeline_stages {
+    // A buffer of `frames` frames of `channels` samples, for the queues (before any thread).
+    std::function<std::vector<float>(int frames, int channels)> allocate;
     // Reader thread: up to `frames` frames into `block`; returns how many, 0 at the end.
     std::function<long(float* block, long frames)> read;
     // This thread: one piece of at most the piece length, its outputs handed to `emit`.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,12 +35,16 @@ std::string shortest(float value) {
 double parse_number(const std::string& text, const std::string& origin) {
     const char* begin = text.c_str();
     char* end = nullptr;
-    errno = 0;
+    // An underflow (1e-320) reads as the tiny number it is, for the bounds to judge; an
+    // overflow reads as infinity.
     const double value = std::strtod(begin, &end);
     const bool whole_text_read =
         !text.empty() && !std::isspace(static_cast<unsigned char>(text[0])) && *end == '\0';
-    if (!whole_text_read || errno == ERANGE || !std::isfinite(value))
+    if (!whole_text_read)
         throw tool_error(failure::usage, origin + ": " + in_quotes(text) + " is not a number");
+    if (!std::isfinite(value))
+        throw tool_error(failure::usage,
+                         origin + ": " + in_quotes(text) + " is not a finite number");
     return value;
 }
 

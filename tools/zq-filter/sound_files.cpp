@@ -1,6 +1,7 @@
 #include "sound_files.h"
 
 #include "channel_layouts.h"
+#include "signals.h"
 #include "standard_streams.h"
 #include "tool_error.h"
 
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,6 +159,19 @@ std::string library_version() {
     return version;
 }
 
+// The longest file name the directory takes.
+std::size_t name_limit(const std::filesystem::path& directory) {
+    const long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+}
+
+// ".NAME.XXXXXX" beside `target`, NAME shortened as far as the directory's name limit asks.
+std::string temporary_pattern(const std::filesystem::path& directory,
+                              const std::string& file_name) {
+    const std::size_t room = name_limit(directory) - std::string(". .XXXXXX").size() + 1;
+    return (directory / ("." + file_name.substr(0, room) + ".XXXXXX")).string();
+}
+
 mode_t mode_for_new_file(const std::string& path) {
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
@@ -193,7 +209,18 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
         throw tool_error(failure::input,
                          "cannot read INPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
+    // The filter would carry such a sample into every later one of its channel.
+    const std::string bad = first_non_finite(interleaved, got, channels(), frames_read_);
+    if (!bad.empty())
+        throw tool_error(failure::input,
+                         "INPUT " + in_quotes(path_) + " holds " + bad + "; nothing was written");
+    frames_read_ += got;
     return got;
+}
+
+sf_count_t sound_input::frames_missing() const noexcept {
+    const bool declared = info_.frames != SF_COUNT_MAX && !streamed_;
+    return declared && info_.frames > frames_read_ ? info_.frames - frames_read_ : 0;
 }
 
 std::vector<int> sound_input::channel_map() const {
@@ -208,6 +235,18 @@ bool sound_input::is_same_file(const std::string& path) const {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == identity_.st_dev &&
            other.st_ino == identity_.st_ino;
+}
+
+std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
+                             sf_count_t frames_before) {
+    const auto count = static_cast<std::size_t>(frames) * channels;
+    const float* bad = std::find_if(interleaved, interleaved + count,
+                                    [](float sample) { return !std::isfinite(sample); });
+    if (bad == interleaved + count) return {};
+    const auto index = static_cast<sf_count_t>(bad - interleaved);
+    return std::string(std::isnan(*bad) ? "a NaN" : "an infinite") + " sample at frame " +
+           std::to_string(frames_before + index / channels) + ", channel " +
+           std::to_string(index % channels);
 }
 
 std::vector<std::string> sample_format_names() {
@@ -255,7 +294,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
 }
 
 sound_output::sound_output(const std::string& path, const output_description& description)
-    : path_(path) {
+    : path_(path), channels_(description.channels) {
     SF_INFO info{};
     info.channels = description.channels;
     info.samplerate = description.sample_rate;
@@ -283,8 +322,11 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!lost.empty())
         metadata_lost_ = "OUTPUT's container, " + format_name(info.format & SF_FORMAT_TYPEMASK) +
                          ", does not keep INPUT's " + lost;
-    // Filtering can push an integer signal past full scale; clip rather than wrap around.
+    // Filtering can push a signal past full scale; clip rather than wrap around, or crash an
+    // encoder that indexes a table with the sample (libsndfile clips PCM only).
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    const int samples = info.format & SF_FORMAT_SUBMASK;
+    clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
@@ -296,8 +338,18 @@ void sound_output::open_temporary_file() {
         throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + " is a directory");
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string name = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-    descriptor_ = ::mkstemp(name.data());
+    const std::string file_name = target.filename().string();
+    if (file_name.size() > name_limit(directory))
+        throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + ": its name is " +
+                                              std::to_string(file_name.size()) +
+                                              " bytes long; that directory takes at most " +
+                                              std::to_string(name_limit(directory)));
+    std::string name = temporary_pattern(directory, file_name);
+    {
+        const signals_held held; // no signal between creating the file and registering it
+        descriptor_ = ::mkstemp(name.data());
+        if (descriptor_ >= 0) remove_on_signal(name);
+    }
     if (descriptor_ < 0)
         throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
                                               in_quotes(directory.string()) + ": " +
@@ -317,9 +369,16 @@ void sound_output::discard() noexcept {
     descriptor_ = -1;
     if (!temporary_path_.empty()) ::unlink(temporary_path_.c_str());
     temporary_path_.clear();
+    remove_on_signal({});
 }
 
 void sound_output::write(const float* interleaved, sf_count_t frames) {
+    if (clamps_) {
+        clamped_.assign(interleaved, interleaved + frames * channels_);
+        for (float& sample : clamped_)
+            sample = std::clamp(sample, -1.0f, 1.0f);
+        interleaved = clamped_.data();
+    }
     if (sf_writef_float(file_, interleaved, frames) != frames)
         throw tool_error(failure::output,
                          "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
@@ -346,6 +405,7 @@ void sound_output::commit() {
         throw tool_error(failure::output, "cannot rename the finished file to OUTPUT " +
                                               in_quotes(path_) + ": " + std::strerror(errno));
     temporary_path_.clear();
+    remove_on_signal({});
 }
 
 } // namespace zq_tool

@@ -1,8 +1,9 @@
 // Audio files as zq-filter reads and writes them, through libsndfile.
 //
 // Samples always travel as interleaved 32-bit floats: integer files are scaled to -1 .. 1 on
-// reading and back, with clipping, on writing; float files pass through untouched, so a float
-// file written as float holds exactly the samples the filter produced.
+// reading; on writing every format but float and double gets its samples clamped to full scale
+// (encoders such as u-law and A-law cannot take anything beyond it). Float files pass through
+// untouched, so a float file written as float holds exactly the samples the filter produced.
 #pragma once
 
 #include "metadata.h"
@@ -24,6 +25,7 @@ public:
     sound_input(const sound_input&) = delete;
     sound_input& operator=(const sound_input&) = delete;
 
+    const std::string& path() const noexcept { return path_; }
     int channels() const noexcept { return info_.channels; }
     int sample_rate() const noexcept { return info_.samplerate; }
     int format() const noexcept { return info_.format; }
@@ -37,8 +39,12 @@ public:
     sound_metadata metadata() const { return read_metadata(file_); }
 
     // Reads up to `frames` frames into `interleaved` (frames × channels floats); returns how
-    // many were read, 0 at the end. Throws tool_error(input) on a read error.
+    // many were read, 0 at the end. Throws tool_error(input) on a read error and for a sample
+    // that is not a finite number, naming its frame and channel.
     sf_count_t read(float* interleaved, sf_count_t frames);
+    // Frames the header declared beyond those read so far; 0 when it declared none (a pipe,
+    // a format without a count) or no more.
+    sf_count_t frames_missing() const noexcept;
 
     // Whether `path` names this very file (the same inode, whatever the spelling or links).
     bool is_same_file(const std::string& path) const;
@@ -50,7 +56,14 @@ private:
     int descriptor_ = -1; // -1 for standard input
     bool streamed_ = false;
     SNDFILE* file_ = nullptr;
+    sf_count_t frames_read_ = 0;
 };
+
+// "a NaN sample at frame F, channel C" (or "an infinite ...") for the first sample of
+// `interleaved` that is not a finite number, counting frames from `frames_before`; empty when
+// all are finite.
+std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
+                             sf_count_t frames_before);
 
 // Names --format accepts, e.g. "float", "pcm16".
 std::vector<std::string> sample_format_names();
@@ -70,10 +83,12 @@ struct output_encoding {
 output_encoding output_format(const std::string& path, const std::string& type, int input_format,
                               const std::string& sample_format, int channels, int sample_rate);
 
-// Writes OUTPUT through a temporary file beside it (".NAME.XXXXXX"), which becomes OUTPUT
-// only in commit(): until then an existing OUTPUT is untouched, and a failure or destruction
+// Writes OUTPUT through a temporary file beside it (".NAME.XXXXXX", NAME shortened so that the
+// temporary name is no longer than OUTPUT's own may be), which becomes OUTPUT only in commit():
+// until then an existing OUTPUT is untouched, and a failure, destruction or terminating signal
 // before commit() removes the temporary file. OUTPUT "-" is standard output, written as the
-// samples come. Throws tool_error(output) on every failure.
+// samples come. Throws tool_error(output) on every failure. Samples must be finite; the caller
+// stops any other before it gets here.
 struct output_description {
     int format = 0; // from output_format()
     int channels = 0;
@@ -109,8 +124,11 @@ private:
     std::string path_;
     std::string temporary_path_;
     std::string metadata_lost_;
+    int channels_;
     int descriptor_ = -1; // -1 for standard output
     SNDFILE* file_ = nullptr;
+    bool clamps_ = false;
+    std::vector<float> clamped_;
     sf_count_t frames_since_writeback_ = 0;
 };
 

@@ -25,17 +25,4 @@ private:
     failure kind_;
 };
 
-// Raised between frames once SIGINT, SIGTERM or SIGHUP has arrived, so that the temporary
-// output is removed on the way out.
-class interrupted : public std::exception {
-public:
-    explicit interrupted(int signal_number) : signal_number_(signal_number) {}
-
-    int signal_number() const noexcept { return signal_number_; }
-    const char* what() const noexcept override { return "interrupted"; }
-
-private:
-    int signal_number_;
-};
-
 } // namespace zq_tool

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <string>
 
 namespace {
@@ -71,6 +74,13 @@ TEST(Configuration, AnswersTheDefaultUntilSetAndChecksNoBounds) {
     EXPECT_TRUE(config.contains("hPass"));
     EXPECT_EQ(config.getInt("hPass", 0, 0, 1), 5);
     EXPECT_EQ(config.getFloat("hFrequency", 100.0f, 50.0f, 60.0f), 12.5f);
+    // A value stored as a float that no int can hold saturates; NaN is no value at all.
+    config.setFloat("high", 3e9f);
+    config.setFloat("low", -1e30f);
+    config.setFloat("nan", std::nanf(""));
+    EXPECT_EQ(config.getInt("high", 0, 0, 1), std::numeric_limits<int>::max());
+    EXPECT_EQ(config.getInt("low", 0, 0, 1), std::numeric_limits<int>::min());
+    EXPECT_EQ(config.getInt("nan", 7, 0, 1), 7);
 }
 
 // The least a component must define; process and flush keep the framework's defaults.
@@ -123,11 +133,19 @@ TEST(DefaultComponent, RunloopHandsExceptionsToTheComponent) {
     EXPECT_EQ(component.handled, "process() not implemented!");
 }
 
-TEST(Filter, AnswersTheFilterTypeCode) {
+// A host holds a filter by its RFilter pointer and deletes it through that pointer.
+TEST(Filter, AnswersTheFilterTypeCodeAndIsDeletedThroughItsBase) {
     struct NullFilter : RFilter {
+        explicit NullFilter(bool& destroyed) : destroyed_(destroyed) {}
+        ~NullFilter() override { destroyed_ = true; }
         int configure(RFilterConfiguration&) override { return 0; }
-    } filter;
-    EXPECT_EQ(filter.type(), 0x666C7472u);
+        bool& destroyed_;
+    };
+    bool destroyed = false;
+    RFilter* filter = new NullFilter(destroyed);
+    EXPECT_EQ(filter->type(), 0x666C7472u);
+    delete filter;
+    EXPECT_TRUE(destroyed);
 }
 
 TEST(CString, FormatsLikePrintf) {

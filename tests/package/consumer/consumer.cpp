@@ -1,13 +1,16 @@
-// Uses each installed library once and loads the installed module; exits non-zero on a fault.
+// Uses each installed library once and runs the README's host example on the installed module;
+// exits non-zero on a fault.
 #include <channel/audio_channel>
 #include <dsp/libdspaudio>
 #include <lib/cm/CMComponent>
 
-#include <dlfcn.h>
-
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+
+// From the README.
+ZQ::RPtr<ZQ::CM::RFrame> high_pass_300(const char* path, const ZQ::RPtr<ZQ::CM::RFrame>& frame);
 
 namespace {
 int fail(const char* what) {
@@ -27,15 +30,14 @@ int main() {
     if (interleaved[1] != 3.0f) return fail("interleave");
 
     if (std::string(MODULE_PATH).rfind(COMPONENT_DIR, 0) != 0) return fail("component dir");
-    void* module = dlopen(MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!module) return fail(dlerror());
-    const auto factory =
-        reinterpret_cast<ZQGetComponentInstance>(dlsym(module, "getComponentInstance"));
-    if (!factory) return fail("getComponentInstance missing");
-    std::unique_ptr<ZQ::CM::RComponent> component(factory());
-    if (!component || component->type() != ZQ::CM::RFilter::kType) return fail("component");
-    component.reset();
-    dlclose(module);
+    const float step[4] = {1, 1, 1, 1};
+    const auto frame = ZQ::makeRPtr<ZQ::CM::RFrame>(static_cast<uint32_t>(sizeof step));
+    std::memcpy(frame->getPayload(), step, sizeof step);
+    const ZQ::RPtr<ZQ::CM::RFrame> filtered = high_pass_300(MODULE_PATH, frame);
+    float out[4];
+    if (!filtered || filtered->getPayloadSize() != sizeof out) return fail("host example");
+    std::memcpy(out, filtered->getPayload(), sizeof out);
+    if (!(out[2] < out[0] && out[0] < 1.0f)) return fail("high-pass of a step");
     std::puts("consumer: ok");
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "pass_filter.h"
 
+#include <utility>
+
 namespace ns_hl_pass {
 
 pass_filter::pass_filter() {
@@ -10,11 +12,13 @@ pass_filter::~pass_filter() {
     release_dsp();
 }
 
+void pass_filter::dsp_release::operator()(ns_audio_dsp::libdspaudio* library) const {
+    library->filter_destroy();
+    delete library;
+}
+
 void pass_filter::release_dsp() {
-    if (!dsp) return;
-    dsp->filter_destroy();
-    delete dsp;
-    dsp = nullptr;
+    if (dsp) dsp_release{}(std::exchange(dsp, nullptr));
 }
 
 ZQ::CM::CComponentStatus pass_filter::getStatus() {

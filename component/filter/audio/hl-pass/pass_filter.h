@@ -1,24 +1,33 @@
 // pass_filter — the "zq.filter.audio.hl-pass" component: Butterworth high-pass, low-pass or
 // band-pass filtering of interleaved 32-bit float audio, carried from frame to frame.
 //
-// Settings (read by configure):
+// Settings, read by configure in this order:
 //   "hPass"      int   0..1, default 0     switches the high-pass on
 //   "lPass"      int   0..1, default 0     switches the low-pass on
 //   "hFrequency" float Hz, 50 .. trunc(0.45 * rate), default 100    high-pass cut-off
 //   "lFrequency" float kHz, 0.2 .. 0.00045 * rate, default 4       low-pass cut-off (kHz!)
-// The component relies on the host to keep settings inside those bounds.
+// The component relies on the host to keep settings inside those bounds. A host that lets a
+// switch outside 0..1 through gets the message "This was not supposed to happen." and a
+// component that designs nothing: its frames pass through unchanged until a configure with a
+// possible mode.
 //
-// Streams: format code 4 (interleaved float) only, and 1 to 10 channels: the DSP library
-// carries filter history for 10 channels, so configure refuses 0 or more than 10 channels
-// with -1 and leaves the component exactly as it was (the description has still been handed
-// to the output, as for a refused format).
+// Streams: format code 4 (interleaved float) only, 1 to 10 channels (the DSP library carries
+// filter history for 10), and a rate that is a positive number of Hz with 0.45 x rate inside
+// int. configure refuses anything else with -1; the description has still been handed to the
+// output and the format code is remembered, everything else stays as it was. A getter or an
+// allocation that throws inside configure leaves the component filtering as it did before.
+//
+// Kept as the component has always behaved, though it surprises: bypass, once a configuration
+// without filters has set it, stays on through later configurations until componentWillReset.
 //
 // process() takes at most one frame per call and filters it in place. Outside bypass it
 // returns false when no frame waits, and also while no stream is configured (then it takes
-// no frame). Frames of several channels are filtered with the channels side by side in vector
-// lanes, straight in the payload (dsp/arma_lanes.h); with ZQ_FILTER_LANES=0 they are filtered
-// channel by channel through one pair of scratch allocations per call. Both give the same
-// samples and histories, bit for bit.
+// no frame). Without output writer 0 it takes no frame and returns false. Trailing bytes that
+// make no whole sample (frames of any channel count) or no whole frame (several channels) are
+// left as they were. Frames of several channels are filtered with the channels side by side in
+// vector lanes, straight in the payload (dsp/arma_lanes.h); with ZQ_FILTER_LANES=0 they are
+// filtered channel by channel through one pair of scratch allocations per call. Both give the
+// same samples and histories, bit for bit.
 #pragma once
 
 #include <dsp/libdspaudio>
@@ -60,9 +69,16 @@ public:
     int32_t order = 0;
 
 private:
+    struct dsp_release {
+        void operator()(ns_audio_dsp::libdspaudio* library) const;
+    };
     void release_dsp();
-    void design(int mode, float high_fraction, float low_fraction);
+    void design(ns_audio_dsp::libdspaudio& designer, int mode, float high_fraction,
+                float low_fraction);
+    void filter_in_place(ZQ::CM::RFrame& frame);
     float* filter_channel(const float* samples, int count, int channel);
+
+    bool designed = false; // false after an impossible mode: frames pass through
 };
 
 } // namespace ns_hl_pass

@@ -21,18 +21,26 @@ float* pass_filter::filter_channel(const float* samples, int count, int channel)
 
 bool pass_filter::process() {
     const ZQ::RPtr<ZQ::CM::RQFrameReader> input = inputReader(0);
+    const ZQ::RPtr<ZQ::CM::RQFrameWriter> output = outputWriter(0);
+    // A frame taken with nowhere to go would be lost; leave it queued.
+    if (!output) return false;
     if (bypass) {
         const ZQ::RPtr<ZQ::CM::RFrame> frame = input ? input->nextFrame() : nullptr;
-        if (frame) outputWriter(0)->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
+        if (frame) output->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
         return true;
     }
     // Without a configured stream there is nothing to filter with; leave the frame queued.
     if (channels < 1 || !input) return false;
     const ZQ::RPtr<ZQ::CM::RFrame> frame = input->nextFrame();
     if (!frame) return false;
+    if (designed) filter_in_place(*frame);
+    output->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
+    return true;
+}
 
-    float* samples = reinterpret_cast<float*>(frame->getPayload());
-    const uint32_t sample_count = frame->getPayloadSize() >> 2;
+void pass_filter::filter_in_place(ZQ::CM::RFrame& frame) {
+    float* samples = reinterpret_cast<float*>(frame.getPayload());
+    const uint32_t sample_count = frame.getPayloadSize() >> 2;
     const int frames = static_cast<int>(sample_count / static_cast<uint32_t>(channels));
 
     if (channels == 1) {
@@ -57,8 +65,6 @@ bool pass_filter::process() {
         ns_audio_channel::audio_channel_api::interleave(channels, frames, planar_out.get(),
                                                         samples);
     }
-    outputWriter(0)->put(ZQ::RPtr<const ZQ::CM::RFrame>(frame));
-    return true;
 }
 
 } // namespace ns_hl_pass

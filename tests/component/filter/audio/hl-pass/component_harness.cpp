@@ -8,14 +8,23 @@ namespace hl_pass_test {
 
 int Host::configure(const Settings& settings, int channels, double rate, int format,
                     std::string* printed) {
-    input->setDescription(ZQ::makeRPtr<ZQ::CM::RAudioDescription>(channels, format, rate));
     ZQ::CM::RFilterConfiguration config;
     apply(settings, config);
+    return configure(config, channels, rate, format, printed);
+}
+
+int Host::configure(ZQ::CM::RFilterConfiguration& config, int channels, double rate, int format,
+                    std::string* printed) {
+    input->setDescription(ZQ::makeRPtr<ZQ::CM::RAudioDescription>(channels, format, rate));
     testing::internal::CaptureStdout();
-    const int result = filter_.configure(config);
-    const std::string text = testing::internal::GetCapturedStdout();
-    if (printed) *printed = text;
-    return result;
+    struct stop_capture {
+        std::string* printed;
+        ~stop_capture() {
+            const std::string text = testing::internal::GetCapturedStdout();
+            if (printed) *printed = text;
+        }
+    } capture{printed};
+    return filter_.configure(config);
 }
 
 std::vector<float> Host::run(const std::vector<float>& signal, std::size_t frame_length) {
@@ -25,20 +34,12 @@ std::vector<float> Host::run(const std::vector<float>& signal, std::size_t frame
         push(std::vector<float>(signal.begin() + static_cast<std::ptrdiff_t>(start),
                                 signal.begin() + static_cast<std::ptrdiff_t>(end)));
         EXPECT_TRUE(filter_.process());
+        // The component holds no frames: a flush between frames must change nothing.
+        filter_.flush();
         const std::vector<float> out = pull();
         result.insert(result.end(), out.begin(), out.end());
     }
     return result;
-}
-
-std::vector<float> noise(std::size_t count, uint32_t seed) {
-    std::vector<float> samples(count);
-    uint32_t state = seed;
-    for (float& sample : samples) {
-        state = state * 1664525u + 1013904223u;
-        sample = static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
-    }
-    return samples;
 }
 
 } // namespace hl_pass_test

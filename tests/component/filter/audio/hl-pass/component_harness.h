@@ -3,6 +3,8 @@
 
 #include "pass_filter.h"
 
+#include "../../../../support/reference.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -35,6 +37,9 @@ public:
     // Configures for the stream and returns configure's result; `printed` receives stdout.
     int configure(const Settings& settings, int channels, double rate = 48000.0, int format = 4,
                   std::string* printed = nullptr);
+    // The same with the host's own configuration object (for hosts that check or log).
+    int configure(ZQ::CM::RFilterConfiguration& config, int channels, double rate = 48000.0,
+                  int format = 4, std::string* printed = nullptr);
 
     void push(const std::vector<float>& samples) {
         auto frame =
@@ -53,8 +58,8 @@ public:
         return samples;
     }
 
-    // Feeds `signal` in frames of `frame_length` samples (all channels) and returns what
-    // comes out, concatenated.
+    // Feeds `signal` in frames of `frame_length` samples (all channels), flushing after each,
+    // and returns what comes out, concatenated.
     std::vector<float> run(const std::vector<float>& signal, std::size_t frame_length);
 
     const ZQ::RPtr<ZQ::CM::CFrameQueue> input = ZQ::makeRPtr<ZQ::CM::CFrameQueue>();
@@ -63,8 +68,5 @@ public:
 private:
     ZQ::CM::RFilter& filter_;
 };
-
-// Deterministic broadband test signal in [-1, 1).
-std::vector<float> noise(std::size_t count, uint32_t seed = 1);
 
 } // namespace hl_pass_test

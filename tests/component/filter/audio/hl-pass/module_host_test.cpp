@@ -47,19 +47,6 @@ TEST(ModuleHost, ExportsTheFactoryAndTheBanner) {
     EXPECT_NE(text.find(" ndbg/opt darwin/x86 2008-07-07 15:06"), std::string::npos) << text;
 }
 
-TEST(ModuleHost, CreatesQueriesResetsAndDestroysAComponent) {
-    LoadedModule module;
-    ASSERT_TRUE(module.loaded()) << dlerror();
-    std::unique_ptr<ZQ::CM::RComponent> component = module.create();
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(component->type(), 0x666C7472u);
-    EXPECT_EQ(component->getStatus().state, 0);
-    ASSERT_NE(dynamic_cast<ZQ::CM::RFilter*>(component.get()), nullptr);
-    EXPECT_EQ(component->componentWillReset(), 0);
-    EXPECT_EQ(component->getStatus().state, 0);
-    component->flush();
-}
-
 TEST(ModuleHost, FiltersThroughTheQueuesIndependentlyOfFrameSize) {
     LoadedModule module;
     ASSERT_TRUE(module.loaded()) << dlerror();
@@ -67,7 +54,7 @@ TEST(ModuleHost, FiltersThroughTheQueuesIndependentlyOfFrameSize) {
         {}, {-1, 1, 0, 3.0f}, {1, -1, 80, 0}, {1, -1, 2000, 0}, {1, 1, 300, 4}, {1, 1, 1000, 8}};
     for (const int channels : {1, 2, 5}) {
         const std::vector<float> signal =
-            hl_pass_test::noise(static_cast<std::size_t>(channels) * 5000, 11);
+            zq_test::random_floats(static_cast<std::size_t>(channels) * 5000, 11);
         for (const Settings& mode : modes) {
             std::vector<float> reference;
             // One frame, one sample, a few samples, around the 1000-sample scratch and the

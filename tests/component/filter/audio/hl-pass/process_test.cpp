@@ -7,9 +7,9 @@
 namespace {
 
 using hl_pass_test::Host;
-using hl_pass_test::noise;
 using hl_pass_test::Settings;
 using ns_hl_pass::pass_filter;
+using zq_test::random_floats;
 
 const Settings k_low{-1, 1, 0, 2.0f};
 const Settings k_high_split{1, -1, 100, 0};
@@ -49,7 +49,7 @@ TEST(Process, BypassForwardsFramesUntouchedAndFilteringReportsAnEmptyQueue) {
     ASSERT_EQ(low_host.configure(k_low, 2), 0);
     EXPECT_TRUE(bypass.process());
     EXPECT_FALSE(low.process());
-    const std::vector<float> signal = noise(64);
+    const std::vector<float> signal = random_floats(64);
     bypass_host.push(signal);
     EXPECT_TRUE(bypass.process());
     EXPECT_EQ(bypass_host.pull(), signal);
@@ -63,7 +63,8 @@ TEST(Process, FramesComeOutAsTheLibraryFiltersEachChannel) {
             pass_filter filter;
             Host host(filter);
             ASSERT_EQ(host.configure(mode, channels), 0);
-            const std::vector<float> signal = noise(static_cast<std::size_t>(channels) * 1500);
+            const std::vector<float> signal =
+                random_floats(static_cast<std::size_t>(channels) * 1500);
             EXPECT_EQ(host.run(signal, signal.size()), filter_directly(filter, signal, channels));
         }
     }
@@ -73,7 +74,7 @@ TEST(Process, ChannelsNeverAffectEachOther) {
     pass_filter filter;
     Host host(filter);
     ASSERT_EQ(host.configure(k_band, 3), 0);
-    std::vector<float> signal = noise(3 * 4000, 5);
+    std::vector<float> signal = random_floats(3 * 4000, 5);
     const std::vector<float> out = host.run(signal, 3 * 700);
     for (std::size_t f = 0; f < 4000; ++f)
         signal[f * 3 + 1] = 0.0f; // silence the middle channel only
@@ -102,7 +103,7 @@ TEST(Process, IncompleteAndEmptyFramesKeepWhatIsNotAWholeFrame) {
     Host host(filter);
     ASSERT_EQ(host.configure(k_high, 3), 0);
 
-    std::vector<float> signal = noise(3 * 10 + 2);
+    std::vector<float> signal = random_floats(3 * 10 + 2);
     const std::vector<float> out = host.run(signal, signal.size());
     ASSERT_EQ(out.size(), signal.size());
     EXPECT_EQ(out[30], signal[30]);

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-fuzz/) and runs each for SECONDS (default 60), starting from the seed corpus in
+# fuzz/corpus/. New inputs go to build-fuzz/corpus/, crashes to build-fuzz/artifacts/.
+# Installs its Debian packages when missing.
+#
+# Usage: tests/fuzz.sh [SECONDS] [TARGET...]   e.g. tests/fuzz.sh 3600 fuzz_component
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/cmake/ensure-packages.sh" cmake make pkg-config clang libclang-rt-14-dev \
+    libsndfile1-dev libcli11-dev
+
+seconds="${1:-60}"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input)
+
+build="$root/build-fuzz"
+CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZQ_BUILD_FUZZERS=ON -DZQ_SANITIZE=address,undefined -DZQ_WARNINGS_AS_ERRORS=ON \
+    -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions="$root/fuzz/system_leaks.supp":print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mkdir -p "$build/artifacts"
+for target in "${targets[@]}"; do
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus"
+    log="$build/$target.log"
+    if ! "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$target-" "$corpus" "$root/fuzz/corpus/$target" \
+        >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "fuzz.sh: $target failed; the input is in $build/artifacts/" >&2
+        exit 1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "fuzz.sh: $target: $runs executions in ${seconds} s, corpus $(ls "$corpus" | wc -l) inputs"
+done

@@ -1,0 +1,34 @@
+// How zq-filter meets signals.
+//
+// SIGINT, SIGTERM and SIGHUP end the run at once, wherever it stands (even blocked opening or
+// reading a FIFO): the handler removes the temporary output file, says so on standard error
+// and dies of the signal, as a shell expects. SIGPIPE and SIGXFSZ are ignored, so that a closed
+// pipe or a file size limit shows up as a failed write, which takes the ordinary path of a
+// write failure (exit 3, the temporary file removed).
+#pragma once
+
+#include <csignal>
+#include <string>
+
+namespace zq_tool {
+
+void handle_signals();
+
+// The file a terminating signal removes; an empty path for none. Safe against a signal
+// arriving during the change.
+void remove_on_signal(const std::string& path);
+
+// Holds back the terminating signals for its lifetime, so that a file can be created and
+// registered with remove_on_signal with no gap between the two.
+class signals_held {
+public:
+    signals_held();
+    ~signals_held();
+    signals_held(const signals_held&) = delete;
+    signals_held& operator=(const signals_held&) = delete;
+
+private:
+    sigset_t before_;
+};
+
+} // namespace zq_tool
