@@ -1,7 +1,6 @@
 #include <dsp/arma_lanes.h>
 
 #include "../support/reference.h"
-#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +51,7 @@ void filter_literally(libdspaudio& dsp, const arma_sections& s, std::vector<floa
 
 // Blocks one after another on the same objects: odd lengths, an empty one, one shorter than
 // the order, then silence long enough for every recursion to decay into subnormals.
-TEST(arma_lanes, every_path_matches_the_literal_routines_bit_for_bit) {
+TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
     constexpr int block_frames[] = {7, 0, 1, 257, 3001};
     for (const lane_path path : k_lane_paths) {
         if (!ns_audio_dsp::lane_path_supported(path)) continue;
@@ -85,7 +84,7 @@ TEST(arma_lanes, every_path_matches_the_literal_routines_bit_for_bit) {
     }
 }
 
-TEST(arma_lanes, refusals_touch_nothing) {
+TEST(ArmaLanes, RefusalsTouchNothing) {
     const designed_sections single(false, 4), cascade(true, 4);
     arma_sections order_0 = single.sections, order_9 = single.sections,
                   cascade_5 = cascade.sections;

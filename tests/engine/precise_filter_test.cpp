@@ -125,7 +125,7 @@ TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
 // The tail of an impulse, with subnormal numbers flushed and without: where the outputs are
 // normal floats they agree, where they are subnormal the flushed ones are zero, and the tail
 // does pass through that range. Exact refuses to flush.
-TEST(precise_filter, flushing_subnormals_zeroes_only_the_subnormal_outputs) {
+TEST(PreciseFilter, FlushingSubnormalsZeroesOnlyTheSubnormalOutputs) {
     constexpr long frames = 20000;
     engine_settings settings{{true, 300.0f, true, 4.0f}, realization::precise, 4};
     std::vector<float> kept(frames), flushed(frames);
