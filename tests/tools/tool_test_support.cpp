@@ -140,10 +140,8 @@ run_result scratch_space::shell(const std::string& command_line) const {
     return run({"-o", "pipefail", "-c", script}, "bash");
 }
 
-run_result scratch_space::filter(const std::string& text) const {
-    std::vector<std::string> options = words(text);
-    options.insert(options.end(), {"--quiet", in.string(), out.string()});
-    return run(options);
+run_result scratch_space::filter(const std::string& options) const {
+    return shell("zq-filter -q " + options + " in.wav out.wav");
 }
 
 std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,

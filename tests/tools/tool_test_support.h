@@ -64,7 +64,7 @@ public:
     pid_t start(const std::vector<std::string>& arguments, const child_setup& setup = {},
                 const std::string& program = ZQ_FILTER_PATH) const;
     run_result finish(pid_t child) const;
-    // `options`, words apart, followed by --quiet, `in` and `out`.
+    // zq-filter run quietly with `options` from `in` to `out`.
     run_result filter(const std::string& options) const;
     // A bash command line run in `work` with pipefail, "zq-filter" standing for the program.
     run_result shell(const std::string& command_line) const;
