@@ -17,7 +17,6 @@
 #include <functional>
 #include <limits>
 #include <map>
-#include <sstream>
 
 namespace zq_tool_test {
 namespace {
