@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -45,15 +44,9 @@ TEST(Interleave, MatchesTheIndexFormulaAndRoundTripsBitForBit) {
 TEST(Interleave, NonPositiveCountsWriteNothing) {
     std::vector<float> in(64, 1.0f), out(64, k_sentinel);
     const int lowest = std::numeric_limits<int>::min();
-    for (const auto& [channels, frames] : {std::pair{0, 8},
-                                           {-1, 8},
-                                           {2, 0},
-                                           {3, 0},
-                                           {2, -4},
-                                           {5, -1},
-                                           {0, 0},
-                                           {2, lowest},
-                                           {3, lowest}}) {
+    const int cases[][2] = {{0, 8},  {-1, 8}, {2, 0},      {3, 0},     {2, -4},
+                            {5, -1}, {0, 0},  {2, lowest}, {3, lowest}};
+    for (const auto& [channels, frames] : cases) {
         audio_channel_api::interleave(channels, frames, in.data(), out.data());
         audio_channel_api::deinterleave(channels, frames, in.data(), out.data());
         audio_channel_api::interleave(channels, frames, nullptr, nullptr);

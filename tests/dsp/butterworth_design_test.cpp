@@ -99,12 +99,6 @@ TEST(ButterworthDesign, WorkedValuesToSixDigits) {
     EXPECT_NEAR(gain(design(lp, 0.01f, 4), 0.0), 0.9925, 5e-5);
 }
 
-TEST(ButterworthDesign, RefusesOrdersBeyondItsWorkingStorage) {
-    for (design_kind kind : {design_kind::lp, design_kind::hp})
-        for (int order : {-1, 0, 9, 10, 19, 20})
-            design(kind, 0.1f, order);
-}
-
 TEST(ButterworthDesign, ReproducesTheReferenceCoefficientsBitForBit) {
     for (const coefficient_case& r : k_coefficient_cases) {
         const filter_coefficients c = design(r.kind, r.cutoff, r.order);
@@ -112,6 +106,9 @@ TEST(ButterworthDesign, ReproducesTheReferenceCoefficientsBitForBit) {
                     std::memcmp(c.b.data(), r.b, c.b.size() * sizeof(float)) == 0)
             << "order " << r.order << " cutoff " << r.cutoff;
     }
+    for (design_kind kind : {design_kind::lp, design_kind::hp})
+        for (int order : {-1, 0, 9, 10, 19, 20}) // refused beyond the working storage, or kept
+            design(kind, 0.1f, order);
 }
 
 // The stored coefficients are the ideal ones rounded to float (plus float pole angles), so the

@@ -11,24 +11,21 @@ namespace {
 
 using ns_audio_dsp::libdspaudio;
 
-class Convolution : public ::testing::Test {
-protected:
-    std::unique_ptr<libdspaudio> dsp = std::make_unique<libdspaudio>();
-
-    void expect_matches_direct_sum(int nx, int nh, libdspaudio::convolution_type type,
-                                   double roundings) {
-        const std::vector<float> x = zq_test::random_floats(nx, 3u);
-        const std::vector<float> h = zq_test::random_floats(nh, 4u);
-        std::vector<float> out(x.size() + h.size(), zq_test::k_sentinel);
-        int length = -1;
-        EXPECT_EQ(dsp->convolution(nx, x.data(), nh, h.data(), &length, out.data(), type), 1);
-        EXPECT_EQ(length, type == libdspaudio::convolution_fast ? nx : nx + nh - 1);
-        zq_test::expect_convolution(x, h, out, roundings);
-    }
-};
+void expect_matches_direct_sum(int nx, int nh, libdspaudio::convolution_type type,
+                               double roundings) {
+    const auto dsp = std::make_unique<libdspaudio>();
+    const std::vector<float> x = zq_test::random_floats(nx, 3u);
+    const std::vector<float> h = zq_test::random_floats(nh, 4u);
+    std::vector<float> out(x.size() + h.size(), zq_test::k_sentinel);
+    int length = -1;
+    EXPECT_EQ(dsp->convolution(nx, x.data(), nh, h.data(), &length, out.data(), type), 1);
+    EXPECT_EQ(length, type == libdspaudio::convolution_fast ? nx : nx + nh - 1);
+    zq_test::expect_convolution(x, h, out, roundings);
+}
 
 // x = {1, 2, 3, 4} and h = {0.5, -1, 2}, or shorter prefixes of them; 9 marks untouched floats.
-TEST_F(Convolution, ShortPairsRefusalsAndEmptyResults) {
+TEST(Convolution, ShortPairsRefusalsAndEmptyResults) {
+    const auto dsp = std::make_unique<libdspaudio>();
     const float x[] = {1, 2, 3, 4};
     const float h[] = {0.5f, -1, 2};
     const auto fast = libdspaudio::convolution_fast;
@@ -63,7 +60,7 @@ TEST_F(Convolution, ShortPairsRefusalsAndEmptyResults) {
 
 // Kernel lengths either side of the direct/FFT switch and past half the largest transform. A
 // direct sum of nh terms rounds up to nh times; a transform about log2 N = 11 times.
-TEST_F(Convolution, LongInputsMatchDirectSums) {
+TEST(Convolution, LongInputsMatchDirectSums) {
     for (int nh : {1, 64, 700, 2500}) {
         expect_matches_direct_sum(4000, nh, libdspaudio::convolution_full, 2.0 * nh);
         expect_matches_direct_sum(4000, nh, libdspaudio::convolution_fast, 8.0 * 11);

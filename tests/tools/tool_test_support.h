@@ -17,6 +17,10 @@
 
 namespace zq_tool_test {
 
+namespace fs = std::filesystem;
+using ns_filter_engine::realization;
+using zq_test::same_bits;
+
 struct run_result {
     int status; // exit status, or 128 + signal
     std::string out, err;
@@ -29,16 +33,19 @@ struct sound {
 
 constexpr int k_float_wav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
-void write_sound(const std::filesystem::path& path, const sound& content);
-sound read_sound(const std::filesystem::path& path);
+void write_sound(const fs::path& path, const sound& content);
+sound read_sound(const fs::path& path);
 // A float WAV of uniform noise at half full scale, the same for the same arguments.
-sound test_signal(int channels, int rate, int frames, unsigned seed = 7);
-std::string file_bytes(const std::filesystem::path& path);
+sound test_signal(int channels, int rate, int frames);
+std::string file_bytes(const fs::path& path);
 // The amplitude of a tone of `hz` in `channel`, from one DFT bin: the tone must complete whole
 // periods over the sound.
 double tone_amplitude(const sound& content, int channel, double hz);
 // `text` split at spaces.
 std::vector<std::string> words(const std::string& text);
+// zq-filter's own lines on standard error but its closing summary: libraries and the component
+// may add theirs.
+std::string notes(const std::string& err);
 
 // A fresh directory per test, removed afterwards: `work` holds the files under test.
 class scratch_space {
@@ -52,27 +59,22 @@ public:
     using child_setup = std::function<void()>;
 
     run_result run(const std::vector<std::string>& arguments,
-                   const std::string& program = ZQ_FILTER_PATH,
-                   const child_setup& setup = {}) const;
+                   const std::string& program = ZQ_FILTER_PATH) const;
     // run in two halves, for a test that acts while the program runs.
     pid_t start(const std::vector<std::string>& arguments, const child_setup& setup = {},
                 const std::string& program = ZQ_FILTER_PATH) const;
     run_result finish(pid_t child) const;
-    // `options`, words apart, followed by --quiet, `in` and `out`.
+    // zq-filter run quietly with `options` from `in` to `out`.
     run_result filter(const std::string& options) const;
     // A bash command line run in `work` with pipefail, "zq-filter" standing for the program.
     run_result shell(const std::string& command_line) const;
 
-    std::filesystem::path root, work, in, out;
+    fs::path root, work, in, out;
 };
-
-using ns_filter_engine::realization;
 
 // The input filtered by the engine called directly, with the given cut-offs (0 for none); the
 // engine's exact realization is checked against the component and the libraries elsewhere.
 std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
                                       realization kind = realization::exact);
-
-using zq_test::same_bits;
 
 } // namespace zq_tool_test

@@ -1,192 +1,232 @@
 // How audio gets in and out of zq-filter: pipelines ("-" for standard input and output, the
-// container of a piped OUTPUT from --type, standard output holding nothing but audio) and the
-// containers and encodings that OUTPUT's name chooses, and the metadata carried across.
+// container of a piped OUTPUT from --type, standard output holding nothing but audio), the
+// containers and encodings that OUTPUT's name chooses, the metadata carried across, and the
+// channel layouts that files declare.
 #include "tool_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 
 namespace zq_tool_test {
 namespace {
 
-struct pipe_case {
-    const char* command; // bash, in the directory holding in.wav
+struct stream_case {
+    const char* command; // bash, in the directory holding in.wav, in16.wav and in.mp3
     int status;
-    const char* says;    // expected in stderr; "" for nothing at all
+    const char* note;    // in zq-filter's notes on stderr, "" for none
     const char* written; // the file to check, null for none
     int format;          // of `written`
-    double tolerance;    // per sample, against the library; 0 for the same bits
+    double tolerance;    // per sample, against the library; 0 for the same bits, -1 unchecked
 };
 
-const pipe_case k_pipes[] = {
+const stream_case k_streams[] = {
     {"cat in.wav | zq-filter -q --highpass 300 - - | cat > out.wav", 0, "", "out.wav", k_float_wav,
      0},
-    {"zq-filter -q --highpass 300 in.wav - | zq-filter -q - - | cat > out.wav", 0, "", "out.wav",
+    {"zq-filter --highpass 300 in.wav - | zq-filter -q - - | cat > out.wav", 0, "", "out.wav",
      k_float_wav, 0},
-    // sox reads the stream without a warning; the component's line goes to stderr. sox moves
-    // each float sample by up to an ulp, which the narrow high-pass magnifies.
-    {"sox in.wav -t wav - | zq-filter --highpass 300 - - | sox -t wav - out.flac", 0,
-     "fracts are 0.006250 and 0.083333 \n", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 5e-5},
+    // sox moves each float sample by up to an ulp, which the narrow high-pass magnifies.
+    {"sox in.wav -t wav - | zq-filter -q --highpass 300 - - | sox -t wav - out.flac", 0, "",
+     "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 5e-5},
     {"cat in.wav | zq-filter -q --highpass 300 --type flac - - | cat > out.flac", 0, "", "out.flac",
      SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1.2e-7},
     {"zq-filter -q --highpass 300 -t caf in.wav - > out.caf", 0, "", "out.caf",
      SF_FORMAT_CAF | SF_FORMAT_FLOAT, 0},
     {"cat in.wav | zq-filter -q -t aiff - - | cat > out.aiff", 3,
      "types that stream: wav, flac, ogg, opus, mp3, au", nullptr, 0, 0},
-    {"zq-filter -q in.wav in.flac && cat in.flac | zq-filter -q - out.wav", 2,
+    {"cat in.flac | zq-filter -q - out.wav", 2,
      "from a pipe libsndfile reads WAV, AIFF, AU, W64, Ogg (Vorbis, Opus) and MP3", nullptr, 0, 0},
+    {"zq-filter in.wav out.ogg", 0, "", "out.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, -1},
+    {"zq-filter in.wav out.opus", 0, "", "out.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, -1},
+    {"zq-filter in.wav out.mp3", 0, "", "out.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, -1},
+    {"zq-filter in.wav out.aif", 0, "", "out.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, -1},
+    {"zq-filter in16.wav out.flac", 0, "", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, -1},
+    {"zq-filter in.wav out.flac", 0,
+     "zq-filter: OUTPUT is Signed 24 bit PCM: a FLAC (Free Lossless Audio Codec) file does not "
+     "take INPUT's 32 bit float (--format chooses another)\n",
+     "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, -1},
+    {"zq-filter in.mp3 out.wav", 0,
+     "zq-filter: OUTPUT is 32 bit float: a WAV (Microsoft) file does not take INPUT's MPEG "
+     "Layer III (--format chooses another)\n",
+     "out.wav", k_float_wav, -1},
+    {"zq-filter --format pcm24 in.mp3 out.wav", 0, "", "out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+     -1},
 };
 
-TEST(ZqFilter, ReadsAndWritesPipesKeepingStandardOutputForAudio) {
+TEST(ZqFilter, StreamsThroughPipesAndWritesTheContainerItsNameOrTypeAsksFor) {
     const scratch_space scratch;
-    write_sound(scratch.in, test_signal(2, 48000, 5000));
+    sound signal = test_signal(2, 48000, 5000);
+    write_sound(scratch.in, signal);
+    signal.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write_sound(scratch.work / "in16.wav", signal);
+    ASSERT_EQ(scratch.shell("zq-filter -q in.wav in.mp3 && zq-filter -q in.wav in.flac").status, 0);
     const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 0.0f);
-    for (const pipe_case& each : k_pipes) {
+    for (const stream_case& each : k_streams) {
         SCOPED_TRACE(each.command);
         const run_result result = scratch.shell(each.command);
         EXPECT_EQ(result.status, each.status) << result.err;
-        if (*each.says == '\0') {
-            EXPECT_EQ(result.err, "");
-        } else {
-            EXPECT_NE(result.err.find(each.says), std::string::npos) << result.err;
-        }
+        EXPECT_NE(notes(result.err).find(each.note), std::string::npos) << result.err;
+        EXPECT_EQ(notes(result.err).empty(), *each.note == '\0') << result.err;
         if (!each.written) continue;
         const sound written = read_sound(scratch.work / each.written);
         EXPECT_EQ(written.format, each.format);
         if (each.tolerance == 0) {
             EXPECT_TRUE(same_bits(written.samples, expected));
-            continue;
         }
+        if (each.tolerance <= 0) continue;
         ASSERT_EQ(written.samples.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_NEAR(written.samples[i], expected[i], each.tolerance) << "sample " << i;
     }
 }
 
-struct container_case {
-    const char* input; // in.wav (float), in16.wav (16-bit) or in.mp3
-    const char* output;
-    const char* options;
-    int format;       // what OUTPUT must hold
-    const char* note; // expected on stderr; "" for nothing at all
-};
-
-const container_case k_containers[] = {
-    {"in.wav", "out.ogg", "", SF_FORMAT_OGG | SF_FORMAT_VORBIS, ""},
-    {"in.wav", "out.opus", "", SF_FORMAT_OGG | SF_FORMAT_OPUS, ""},
-    {"in.wav", "out.mp3", "", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, ""},
-    {"in.wav", "out.aif", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, ""},
-    {"in16.wav", "out.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ""},
-    {"in.wav", "out.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
-     "zq-filter: OUTPUT is Signed 24 bit PCM: a FLAC (Free Lossless Audio Codec) file does not "
-     "take "
-     "INPUT's 32 bit float (--format chooses another)\n"},
-    {"in.mp3", "out.wav", "", SF_FORMAT_WAV | SF_FORMAT_FLOAT,
-     "zq-filter: OUTPUT is 32 bit float: a WAV (Microsoft) file does not take INPUT's MPEG "
-     "Layer III (--format chooses another)\n"},
-    {"in.mp3", "out.wav", "--format pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, ""},
-};
-
-TEST(ZqFilter, NamesContainersByTheirUsualExtensionsAndPicksAnEncodingThatFits) {
-    const scratch_space scratch;
-    sound signal = test_signal(2, 48000, 4800);
-    write_sound(scratch.in, signal);
-    signal.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    write_sound(scratch.work / "in16.wav", signal);
-    ASSERT_EQ(scratch.shell("zq-filter -q in.wav in.mp3").status, 0);
-    for (const container_case& each : k_containers) {
-        SCOPED_TRACE(std::string(each.input) + " -> " + each.output + " " + each.options);
-        const run_result result =
-            scratch.shell(std::string("zq-filter ") + each.options + " " + each.input + " " +
-                          each.output + " 2>&1 | " + "grep -v '^fracts\\|^zq-filter: wrote' >&2");
-        EXPECT_EQ(result.err, each.note);
-        EXPECT_EQ(read_sound(scratch.work / each.output).format, each.format);
+// Title/artist/comment, then the bext description and time reference, then the cue offsets.
+std::string tags_of(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::string tags;
+    for (const int kind : {SF_STR_TITLE, SF_STR_ARTIST, SF_STR_COMMENT}) {
+        const char* text = sf_get_string(file, kind);
+        tags += std::string(text ? text : "") + "/";
     }
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext))
+        tags +=
+            std::string(" bext ") + bext.description + " at " +
+            std::to_string(bext.time_reference_low | std::uint64_t{bext.time_reference_high} << 32);
+    SF_CUES cues{};
+    if (sf_command(file, SFC_GET_CUE, &cues, sizeof cues))
+        for (std::uint32_t k = 0; k < cues.cue_count; ++k)
+            tags += " cue " + std::to_string(cues.cue_points[k].sample_offset);
+    sf_close(file);
+    return tags;
 }
 
-struct metadata {
-    std::string title, artist, comment;
-    std::string bext_description; // empty for no bext
-    std::uint64_t time_reference = 0;
-    std::vector<std::uint32_t> cue_offsets;
-};
+// The time reference needs its high word.
+const char k_tags[] = "Take 3/The band/rough mix/ bext desk A at 4467767296 cue 100 cue 2000";
 
-void write_metadata(const std::filesystem::path& path, const metadata& tags) {
+void write_tagged(const fs::path& path) {
     SF_INFO info{1, 48000, 1, k_float_wav, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    sf_set_string(file, SF_STR_TITLE, tags.title.c_str());
-    sf_set_string(file, SF_STR_ARTIST, tags.artist.c_str());
-    sf_set_string(file, SF_STR_COMMENT, tags.comment.c_str());
+    sf_set_string(file, SF_STR_TITLE, "Take 3");
+    sf_set_string(file, SF_STR_ARTIST, "The band");
+    sf_set_string(file, SF_STR_COMMENT, "rough mix");
     SF_BROADCAST_INFO bext{};
-    std::strcpy(bext.description, tags.bext_description.c_str());
-    bext.time_reference_low = static_cast<std::uint32_t>(tags.time_reference);
-    bext.time_reference_high = static_cast<std::uint32_t>(tags.time_reference >> 32);
+    std::strcpy(bext.description, "desk A");
+    bext.time_reference_low = 172800000;
+    bext.time_reference_high = 1;
     sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
-    SF_CUES cues{};
-    for (const std::uint32_t offset : tags.cue_offsets)
-        cues.cue_points[cues.cue_count++] = {
-            int(cues.cue_count), offset, 0x61746164, 0, 0, offset, ""};
+    SF_CUES cues{2, {{1, 100, 0x61746164, 0, 0, 100, ""}, {2, 2000, 0x61746164, 0, 0, 2000, ""}}};
     sf_command(file, SFC_SET_CUE, &cues, sizeof cues);
     const std::vector<float> silence(4800);
     sf_writef_float(file, silence.data(), 4800);
     sf_close(file);
 }
 
-metadata read_metadata(const std::filesystem::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    const auto text = [file](int kind) {
-        const char* found = sf_get_string(file, kind);
-        return std::string(found ? found : "");
-    };
-    metadata tags{text(SF_STR_TITLE), text(SF_STR_ARTIST), text(SF_STR_COMMENT), "", 0, {}};
-    SF_BROADCAST_INFO bext{};
-    if (sf_command(file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext)) {
-        tags.bext_description = bext.description;
-        tags.time_reference = bext.time_reference_low | std::uint64_t{bext.time_reference_high}
-                                                            << 32;
-    }
-    SF_CUES cues{};
-    if (sf_command(file, SFC_GET_CUE, &cues, sizeof cues))
-        for (std::uint32_t k = 0; k < cues.cue_count; ++k)
-            tags.cue_offsets.push_back(cues.cue_points[k].sample_offset);
-    sf_close(file);
-    return tags;
-}
-
-struct metadata_case {
-    const char* output;
-    bool bext, cues; // kept besides the strings
-    const char* lost;
-};
-
-const metadata_case k_metadata[] = {
-    {"out.wav", true, true, ""},
-    {"out.aiff", false, true, "AIFF (Apple/SGI), does not keep INPUT's broadcast extension (bext)"},
-    {"out.flac", false, false,
-     "FLAC (Free Lossless Audio Codec), does not keep INPUT's broadcast extension (bext), cue "
-     "points"},
-};
-
 TEST(ZqFilter, CarriesStringsBextAndCuePointsWhereTheContainerKeepsThem) {
     const scratch_space scratch;
-    const metadata tags{
-        "Take 3",   "The band", "rough mix", "desk A", (std::uint64_t{1} << 32) + 172800000,
-        {100, 2000}};
-    write_metadata(scratch.in, tags);
-    for (const metadata_case& each : k_metadata) {
-        SCOPED_TRACE(each.output);
-        const run_result result = scratch.shell(std::string("zq-filter --format pcm24 in.wav ") +
-                                                each.output + " 2>&1 | grep -v '^fracts' >&2");
-        EXPECT_NE(result.err.find(each.lost), std::string::npos) << result.err;
-        const metadata kept = read_metadata(scratch.work / each.output);
-        EXPECT_EQ(kept.title + "/" + kept.artist + "/" + kept.comment,
-                  tags.title + "/" + tags.artist + "/" + tags.comment);
-        EXPECT_EQ(kept.bext_description, each.bext ? tags.bext_description : "");
-        EXPECT_EQ(kept.time_reference, each.bext ? tags.time_reference : 0);
-        EXPECT_EQ(kept.cue_offsets, each.cues ? tags.cue_offsets : std::vector<std::uint32_t>{});
+    write_tagged(scratch.in);
+    const std::pair<const char*, const char*> kept_and_lost[][2] = {
+        {{"out.wav", k_tags}, {"", ""}},
+        {{"out.aiff", "Take 3/The band/rough mix/ cue 100 cue 2000"},
+         {"AIFF (Apple/SGI), does not keep INPUT's broadcast extension (bext)", ""}},
+        {{"out.flac", "Take 3/The band/rough mix/"},
+         {"FLAC (Free Lossless Audio Codec), does not keep INPUT's broadcast extension (bext), "
+          "cue points",
+          ""}},
+    };
+    for (const auto& [kept, lost] : kept_and_lost) {
+        SCOPED_TRACE(kept.first);
+        const run_result result =
+            scratch.shell(std::string("zq-filter --format pcm24 in.wav ") + kept.first);
+        EXPECT_NE(result.err.find(lost.first), std::string::npos) << result.err;
+        EXPECT_EQ(tags_of(scratch.work / kept.first), kept.second);
+    }
+}
+
+// A 5.1 WAV made by sox in the standard order (L R C LFE Ls Rs, with its speaker mask) carries
+// one tone per channel; each tone must come out of --mix where the library's mixing equations
+// put its channel, whatever the file's order.
+constexpr double k_tones[] = {300, 500, 700, 100, 1100, 1300};
+constexpr double k_amplitude = 0.5;
+// The gains of the 5.1 down-mix: the front pair's own, and the shared centre and surround one.
+constexpr double k_front = 0.4143, k_shared = 0.3535;
+
+// The gains of channel `k` alone.
+std::vector<double> only(int k) {
+    std::vector<double> gains(6);
+    gains[std::size_t(k)] = 1;
+    return gains;
+}
+
+struct layout_case {
+    const char* command;
+    // For each channel of OUTPUT, the gain of each channel's tone of INPUT.
+    std::vector<std::vector<double>> gains;
+    std::vector<int> map; // declared by OUTPUT
+    const char* note;
+    double tolerance = 2e-3;
+};
+
+const layout_case k_layouts[] = {
+    {"zq-filter --mix stereo in.wav out.wav",
+     {{k_front, 0, k_shared, k_shared, k_shared, k_shared},
+      {0, k_front, k_shared, k_shared, k_shared, k_shared}},
+     {},
+     ""},
+    // plain.wav: the same samples, no layout declared.
+    {"zq-filter --mix stereo plain.wav out.wav",
+     {{k_shared, k_front, 0, k_shared, k_shared, k_shared},
+      {k_shared, 0, k_front, k_shared, k_shared, k_shared}},
+     {},
+     "zq-filter: INPUT declares no channel layout; --mix takes its 6 channels in the order C L "
+     "R Ls Rs LFE\n"},
+    // 5.0 in WAV's order, declared: L R C Ls Rs.
+    {"zq-filter --mix 5.0 in.wav out.wav",
+     {only(0), only(1), only(2), only(4), only(5)},
+     {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER, SF_CHANNEL_MAP_REAR_LEFT,
+      SF_CHANNEL_MAP_REAR_RIGHT},
+     ""},
+    // Vorbis keeps 5.1 as L C R Ls Rs LFE; read back, the file's own order is restored (to
+    // what precision the codec keeps a tone).
+    {"zq-filter -q in.wav out.ogg && zq-filter out.ogg out.caf",
+     {only(0), only(1), only(2), only(3), only(4), only(5)},
+     {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER, SF_CHANNEL_MAP_LFE,
+      SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT},
+     "zq-filter: OUTPUT is 32 bit float: a CAF (Apple Core Audio File) file does not take "
+     "INPUT's Vorbis (--format chooses another)\n",
+     0.15},
+};
+
+TEST(ZqFilter, MixesEachChannelFromWhereTheFileDeclaresIt) {
+    const scratch_space scratch;
+    ASSERT_EQ(scratch
+                  .shell("sox -n -r 48000 -b 24 -c 6 in.wav synth 1 sine 300 sine 500 sine 700 "
+                         "sine 100 sine 1100 sine 1300 vol 0.5 2>/dev/null")
+                  .status,
+              0);
+    sound plain = read_sound(scratch.in);
+    plain.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    write_sound(scratch.work / "plain.wav", plain);
+    for (const layout_case& each : k_layouts) {
+        SCOPED_TRACE(each.command);
+        const run_result result = scratch.shell(each.command);
+        EXPECT_EQ(notes(result.err), each.note);
+        const fs::path output = scratch.work / words(each.command).back();
+        const sound written = read_sound(output);
+        ASSERT_EQ(written.channels, int(each.gains.size()));
+        std::vector<int> map(each.gains.size());
+        SF_INFO info{};
+        SNDFILE* file = sf_open(output.c_str(), SFM_READ, &info);
+        if (!sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(), int(map.size() * sizeof(int))))
+            map.clear();
+        sf_close(file);
+        EXPECT_EQ(map, each.map);
+        for (std::size_t out = 0; out < each.gains.size(); ++out)
+            for (std::size_t in = 0; in < 6; ++in)
+                EXPECT_NEAR(tone_amplitude(written, int(out), k_tones[in]),
+                            k_amplitude * each.gains[out][in], each.tolerance)
+                    << "tone of channel " << in << " in channel " << out;
     }
 }
 

@@ -1,6 +1,6 @@
 // zq-filter's output, checked against the engine and the channel library called directly: each
 // filter mode, the channel conversions and gain before it, any frame size, containers and sample
-// formats, clipping and dither.
+// formats, clipping and dither; and the exact design's soundness check.
 #include "tool_test_support.h"
 
 #include <channel/audio_channel>
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -17,7 +18,6 @@
 namespace zq_tool_test {
 namespace {
 
-namespace fs = std::filesystem;
 using ns_audio_channel::audio_channel_api;
 
 std::vector<float> surround71_down_mixed_by_library(std::vector<float> input) {
@@ -70,12 +70,12 @@ const char k_fracts_100_4k[] = "fracts are 0.002083 and 0.083333 \n";
 
 const run_case k_runs[] = {
     {"bypass", "", 2, 2, 48000, 0, 0, k_fracts_100_4k},
-    {"low_pass", "--lowpass 4000", 2, 2, 48000, 0, 4, k_fracts_100_4k},
+    {"low_pass", "--lowpass 4000 --frames 4096", 2, 2, 48000, 0, 4, k_fracts_100_4k},
     {"high_pass_fourth_order_ten_channels", "--highpass 2000", 10, 10, 32000, 2000, 0,
      "fracts are 0.062500 and 0.125000 \n"},
     {"high_pass_in_two_sections", "--highpass 100", 2, 2, 48000, 100, 0, k_fracts_100_4k},
-    {"band_of_fourth_order_sections", "--highpass 1kHz --lowpass 4k", 2, 2, 48000, 1000, 4,
-     "fracts are 0.020833 and 0.083333 \n"},
+    {"band_of_fourth_order_sections", "--highpass 1kHz --lowpass 4k --frames 1", 2, 2, 48000, 1000,
+     4, "fracts are 0.020833 and 0.083333 \n"},
     {"band_with_padded_high_section_through_set",
      "--set hPass=1 --set hFrequency=250 --set lPass=1 --set lFrequency=5.5", 1, 1, 44100, 250,
      5.5f, "fracts are 0.005669 and 0.124717 \n"},
@@ -96,11 +96,10 @@ TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
     const scratch_space scratch;
     for (const run_case& each : k_runs) {
         SCOPED_TRACE(each.name);
-        // 5000 frames: several frames of 1024 and a shorter last one.
+        // 5000 frames: several frames of 1024 and a shorter last one, unless --frames says.
         write_sound(scratch.in, test_signal(each.in_channels, each.rate, 5000));
-        std::vector<std::string> arguments = words(each.options);
-        arguments.insert(arguments.end(), {scratch.in.string(), scratch.out.string()});
-        const run_result result = scratch.run(arguments);
+        const run_result result =
+            scratch.shell(std::string("zq-filter ") + each.options + " in.wav out.wav");
         ASSERT_EQ(result.status, 0) << result.err;
         // Standard output is kept for audio: the component's lines go to stderr.
         EXPECT_EQ(result.out, "");
@@ -121,40 +120,33 @@ TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
     }
 }
 
-TEST(ZqFilter, FrameSizeDoesNotChangeABit) {
-    const scratch_space scratch;
-    write_sound(scratch.in, test_signal(3, 44100, 5000));
-    const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 4.0f);
-    for (const char* frames : {"1", "7", "4096"}) {
-        const run_result result =
-            scratch.filter(std::string("--highpass 300 --lowpass 4000 --frames ") + frames);
-        ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_TRUE(same_bits(read_sound(scratch.out).samples, expected)) << "--frames " << frames;
-    }
-}
-
 struct format_case {
     const char* format;
     const char* extension;
-    float loud; // what a sample of ±100 reads back as: kept, full scale, 0 unchecked
+    int clamps; // 1 to full scale, 0 keeps every bit, -1 lossy
 };
 
 const format_case k_formats[] = {
-    {"float", "wav", 100}, {"double", "wav", 100}, {"pcm16", "wav", 1},  {"pcm16", "flac", 1},
-    {"pcm24", "wav", 1},   {"pcm32", "wav", 1},    {"s8", "aiff", 1},    {"u8", "wav", 1},
-    {"ulaw", "wav", 1},    {"alaw", "wav", 1},     {"vorbis", "oga", 0}, {"opus", "oga", 0},
-    {"vorbis", "ogg", 0},  {"opus", "opus", 0},
+    {"float", "wav", 0},   {"double", "wav", 0}, {"pcm16", "wav", 1},   {"pcm16", "flac", 1},
+    {"pcm24", "wav", 1},   {"pcm32", "wav", 1},  {"s8", "aiff", 1},     {"u8", "wav", 1},
+    {"ulaw", "wav", 1},    {"alaw", "wav", 1},   {"vorbis", "oga", -1}, {"opus", "oga", -1},
+    {"vorbis", "ogg", -1}, {"opus", "opus", -1},
 };
+
+// Every sample clipped; the way out rounds the peak of 105 (40.4 dB) up.
+const char k_clip_report[] =
+    "zq-filter: clipped 9600 samples (1e+02%); use --gain -41 or a float format\n";
 
 // Every sample format and the Ogg extensions, with samples an encoder may choke on: each run
 // ends in an exit status, finite samples are written (clamped to full scale, never wrapped
-// around, where the format has one) and a non-finite one stops the run before anything is
-// written. OUTPUT names are as long as a file name may be: the temporary file must fit too.
+// around, and counted, where the format has one) and a non-finite one stops the run before
+// anything is written. OUTPUT names are as long as a file name may be: the temporary file must
+// fit too.
 TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
     const scratch_space scratch;
     sound normal = test_signal(2, 48000, 4800), loud = normal, nan = normal, inf = normal;
     for (std::size_t i = 0; i < loud.samples.size(); ++i)
-        loud.samples[i] = i % 3 == 0 ? 100.0f : -100.0f;
+        loud.samples[i] = i % 3 == 0 ? 105.0f : -100.0f;
     nan.samples[1001] = std::nanf("");
     inf.samples[77] = std::numeric_limits<float>::infinity();
     const std::pair<const char*, const sound*> inputs[] = {
@@ -163,62 +155,32 @@ TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
         for (const auto& [kind, input] : inputs) {
             SCOPED_TRACE(std::string(each.format) + " ." + each.extension + ", " + kind);
             write_sound(scratch.in, *input);
-            const std::string extension = each.extension;
-            const fs::path out =
-                scratch.work / (std::string(254 - extension.size(), 'n') + "." + extension);
-            fs::remove(out);
-            const run_result result = scratch.run(
-                {"--quiet", "--format", each.format, scratch.in.string(), out.string()});
+            const std::string out =
+                std::string(254 - std::strlen(each.extension), 'n') + "." + each.extension;
+            fs::remove(scratch.work / out);
+            const run_result result = scratch.shell(std::string("zq-filter -q --format ") +
+                                                    each.format + " in.wav " + out);
             const bool finite = input == &normal || input == &loud;
             ASSERT_LT(result.status, 128) << "killed by a signal";
             ASSERT_EQ(result.status, finite ? 0 : 2) << result.err;
             EXPECT_EQ(std::distance(fs::directory_iterator(scratch.work), {}), finite ? 2 : 1);
             if (!finite) continue;
-            const std::vector<float> written = read_sound(out).samples;
+            const std::vector<float> written = read_sound(scratch.work / out).samples;
+            ASSERT_TRUE(std::all_of(written.begin(), written.end(),
+                                    [](float sample) { return std::isfinite(sample); }));
+            if (each.clamps < 0) continue;
+            EXPECT_EQ(result.err, input == &loud && each.clamps ? k_clip_report : "");
+            if (each.clamps == 0) {
+                EXPECT_TRUE(same_bits(written, input->samples));
+                continue;
+            }
             for (std::size_t i = 0; i < written.size(); ++i) {
-                ASSERT_TRUE(std::isfinite(written[i])) << i;
-                if (each.loud == 0) continue;
-                ASSERT_LE(std::abs(written[i]), each.loud) << i;
+                ASSERT_LE(std::abs(written[i]), 1.0f) << i;
                 if (input == &loud) {
-                    ASSERT_GE(written[i] * input->samples[i] / 100.0f, 0.95f * each.loud) << i;
+                    ASSERT_GE(written[i] * input->samples[i], 95.0f) << i;
                 }
             }
         }
-    }
-}
-
-TEST(ZqFilter, WritesTheContainerAndFormatAskedForAndClipsIntegerSamples) {
-    const scratch_space scratch;
-    // A full-scale square wave: the low-pass rings past full scale after every edge.
-    sound square{1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, std::vector<float>(4800)};
-    for (std::size_t i = 0; i < square.samples.size(); ++i)
-        square.samples[i] = (i / 100) % 2 == 0 ? 1.0f : -1.0f;
-    write_sound(scratch.in, square);
-    const fs::path flac = scratch.work / "out.flac";
-
-    const run_result result = scratch.run(
-        {"--quiet", "--lowpass", "2000", "--format", "pcm16", scratch.in.string(), flac.string()});
-
-    ASSERT_EQ(result.status, 0) << result.err;
-    const sound written = read_sound(flac);
-    EXPECT_EQ(written.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 0.0f, 2.0f);
-    ASSERT_EQ(written.samples.size(), expected.size());
-    const float peak = *std::max_element(expected.begin(), expected.end());
-    ASSERT_GT(peak, 1.0f);
-    ASSERT_LT(peak, std::pow(10.0f, 0.1f)); // so 2 dB down leaves room
-    const auto clipped = std::count_if(expected.begin(), expected.end(),
-                                       [](float sample) { return std::fabs(sample) > 1.0f; });
-    char report[120];
-    std::snprintf(report, sizeof report,
-                  "zq-filter: clipped %d samples (%.2g%%); use --gain -2 or a float format\n",
-                  static_cast<int>(clipped), 100.0 * static_cast<double>(clipped) / 4800);
-    EXPECT_EQ(result.err, report); // said even with --quiet
-    // Only saturation is checked to the sample: libsndfile's rounding of the last bit depends on
-    // how it converts, but a wrapped-around value would be off by the whole range.
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const float limited = std::clamp(expected[i] * 32768.0f, -32768.0f, 32767.0f);
-        ASSERT_NEAR(written.samples[i] * 32768.0f, limited, 1.5f) << "sample " << i;
     }
 }
 
@@ -278,6 +240,81 @@ TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     const run_result missing = scratch.run(arguments, program);
     EXPECT_EQ(missing.status, 4);
     EXPECT_NE(missing.err.find(module.string()), std::string::npos) << missing.err;
+}
+
+// Where the exact single-precision design breaks down: refused, or warned about, before any
+// audio is written; and --precise filtering the same settings soundly.
+enum verdict { warned, refused, refused_by_both };
+
+struct soundness_case {
+    int rate;
+    const char* options;
+    float high_hz, low_khz; // as the options give them, 0 for none
+    verdict exact;
+    const char* message;
+};
+
+const soundness_case k_cases[] = {
+    {96000, "--lowpass 200", 0, 0.2f, refused,
+     "at 96000 Hz a 200 Hz low-pass is unstable in the exact single-precision design (pole "
+     "radius 1.00"},
+    {96000, "--lowpass 250", 0, 0.25f, refused, "250 Hz low-pass is unstable"},
+    {192000, "--lowpass 500", 0, 0.5f, refused, "500 Hz low-pass is unstable"},
+    {96000, "--lowpass 300", 0, 0.3f, refused, "300 Hz low-pass is unstable"},
+    {48000, "--highpass 20000", 20000, 0, refused, "20000 Hz high-pass boosts by +45"},
+    {48000, "--highpass 490 --lowpass 4000", 490, 4, warned,
+     "at 48000 Hz a 490 Hz .. 4000 Hz band-pass: stopband at"},
+    {96000, "--highpass 1000 --lowpass 20000", 1000, 20, warned, "band-pass: stopband at"},
+    {48000, "--highpass 4000 --lowpass 300", 0, 0, refused_by_both, "the band is inverted"},
+};
+
+TEST(ZqFilter, RefusesOrWarnsWhereTheExactDesignBreaksDownAndPreciseDoesNot) {
+    const scratch_space scratch;
+    for (const soundness_case& each : k_cases) {
+        SCOPED_TRACE(each.options);
+        const sound noise = test_signal(1, each.rate, each.rate / 8);
+        write_sound(scratch.in, noise);
+        fs::remove(scratch.out);
+        const run_result exact = scratch.filter(each.options);
+        EXPECT_NE(exact.err.find(each.message), std::string::npos) << exact.err;
+        EXPECT_EQ(fs::exists(scratch.out), each.exact == warned);
+        const run_result precise = scratch.filter(std::string(each.options) + " --precise");
+        if (each.exact == refused_by_both) {
+            EXPECT_EQ(exact.status, 1);
+            EXPECT_EQ(precise.status, 1);
+            EXPECT_NE(precise.err.find(each.message), std::string::npos) << precise.err;
+            EXPECT_FALSE(fs::exists(scratch.out));
+            continue;
+        }
+        EXPECT_NE(exact.err.find("--precise"), std::string::npos) << exact.err;
+        EXPECT_EQ(exact.status, each.exact == refused ? 1 : 0);
+        if (each.exact == warned) {
+            EXPECT_EQ(exact.err.rfind("zq-filter: warning: ", 0), 0u) << exact.err;
+            EXPECT_EQ(scratch.filter(std::string(each.options) + " --strict").status, 1);
+        }
+        ASSERT_EQ(precise.status, 0) << precise.err;
+        EXPECT_EQ(precise.err, "");
+        const std::vector<float> written = read_sound(scratch.out).samples;
+        EXPECT_TRUE(std::all_of(written.begin(), written.end(),
+                                [](float sample) { return std::isfinite(sample); }));
+        EXPECT_TRUE(same_bits(
+            written, filter_with_engine(noise, each.high_hz, each.low_khz, realization::precise)));
+    }
+}
+
+TEST(ZqFilter, ShowsTheResponseOfBothRealizationsWithoutAudio) {
+    const scratch_space scratch;
+    const run_result table = scratch.run(words("--response --rate 96000 --lowpass 200"));
+    ASSERT_EQ(table.status, 0) << table.err;
+    for (const char* shown :
+         {"-3 dB at", "gain at DC", "gain at 200 Hz", "gain at 48000 Hz (Nyquist)",
+          "slope 400 .. 800 Hz", "unsound", "sound", "pole radius"})
+        EXPECT_NE(table.out.find(shown), std::string::npos) << shown << "\n" << table.out;
+
+    const run_result csv = scratch.run(words("--response=csv --highpass 300 --lowpass 4000"));
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.rfind("frequency_hz,exact_db,precise_db\n10,", 0), 0u) << csv.out;
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 201);
 }
 
 } // namespace

@@ -1,20 +1,21 @@
 #include "component_harness.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include <cmath>
+#include <limits>
 
 namespace {
 
 using hl_pass_test::Host;
+using hl_pass_test::random_floats;
 using hl_pass_test::Settings;
 using ns_hl_pass::pass_filter;
 
 enum Design { none, low4, high4, high2, high2_padded };
 
 // The coefficients a section must hold, designed straight through the library; entries the
-// design leaves alone keep the marker -7.
-std::vector<float> expected(Design design, float high, float low, bool numerator) {
+// design leaves alone keep the marker -7. Only the first `used` are compared.
+std::vector<float> expected(Design design, float high, float low, bool numerator,
+                            std::size_t used) {
     std::vector<float> a(9, -7.0f), b(9, -7.0f);
     ns_audio_dsp::libdspaudio dsp;
     if (design == low4) dsp.butter_lp_design(low, 4, a.data(), b.data());
@@ -22,22 +23,25 @@ std::vector<float> expected(Design design, float high, float low, bool numerator
     if (design == high2_padded) a[3] = a[4] = b[3] = b[4] = 0.0f;
     if (design == high2 || design == high2_padded)
         dsp.butter_hp_design(high, 2, a.data(), b.data());
-    return numerator ? b : a;
-}
-
-template <std::size_t N>
-std::vector<float> held(const float (&coefficients)[N]) {
-    return std::vector<float>(coefficients, coefficients + N);
-}
-
-std::vector<float> first(std::vector<float> v, std::size_t n) {
-    v.resize(n);
+    std::vector<float>& v = numerator ? b : a;
+    v.resize(used);
     return v;
 }
 
+std::vector<float> held(const float* coefficients, std::size_t used) {
+    return {coefficients, coefficients + used};
+}
+
+void expect_status(pass_filter& filter, int32_t state) {
+    const ZQ::CM::CComponentStatus status = filter.getStatus();
+    EXPECT_EQ(status.state, state);
+    EXPECT_EQ(status.word2, 0u);
+    EXPECT_EQ(status.word3, 0u);
+}
+
+// 720 / 48000 is 0.015 exactly, but its float, 0.0149999997, is below the split threshold.
 TEST(Configure, ChoosesModeOrderAndSectionsByTheTable) {
     struct Row {
-        const char* name;
         Settings settings;
         bool bypass, two_stage;
         int order;
@@ -46,20 +50,21 @@ TEST(Configure, ChoosesModeOrderAndSectionsByTheTable) {
     };
     const char* defaults = "fracts are 0.002083 and 0.083333 \n";
     const char* high_1k = "fracts are 0.020833 and 0.083333 \n";
-    const char* band_300 = "fracts are 0.006250 and 0.083333 \n";
     const char* low_band = "fracts are 0.002083 and 0.004167 \ncheating because fracts were "
                            "0.002083 and 0.004167 \n";
     const Row rows[] = {
-        {"no settings", {}, true, false, 4, low4, none, defaults},
-        {"low-pass", {-1, 1, 0, 0}, false, false, 4, low4, none, defaults},
-        {"high-pass 100 Hz", {1, -1, 100, 0}, false, true, 2, high2, high2, defaults},
-        {"high-pass 1 kHz", {1, -1, 1000, 0}, false, false, 4, high4, high4, high_1k},
-        {"band 300 Hz", {1, 1, 300, 4}, false, true, 4, high2_padded, low4, band_300},
-        {"band 1 kHz", {1, 1, 1000, 4}, false, true, 4, high4, low4, high_1k},
-        {"band below 0.005: low-pass", {1, 1, 100, 0.2f}, false, false, 4, low4, none, low_band},
+        {{}, true, false, 4, low4, none, defaults},
+        {{-1, 1, 0, 0}, false, false, 4, low4, none, defaults},
+        {{1, -1, 100, 0}, false, true, 2, high2, high2, defaults},
+        {{1, -1, 720, 0}, false, true, 2, high2, high2, "fracts are 0.015000 and 0.083333 \n"},
+        {{1, -1, 721, 0}, false, false, 4, high4, high4, "fracts are 0.015021 and 0.083333 \n"},
+        {{1, -1, 1000, 0}, false, false, 4, high4, high4, high_1k},
+        {{1, 1, 300, 4}, false, true, 4, high2_padded, low4, "fracts are 0.006250 and 0.083333 \n"},
+        {{1, 1, 1000, 4}, false, true, 4, high4, low4, high_1k},
+        {{1, 1, 100, 0.2f}, false, false, 4, low4, none, low_band}, // band below 0.005
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.printed);
         pass_filter filter;
         std::fill(std::begin(filter.a2), std::end(filter.a2), -7.0f);
         std::fill(std::begin(filter.b2), std::end(filter.b2), -7.0f);
@@ -76,10 +81,10 @@ TEST(Configure, ChoosesModeOrderAndSectionsByTheTable) {
         const float high = static_cast<float>(double{hz} / 48000.0);
         const float low = static_cast<float>(double{1000.0f * khz} / 48000.0);
         const std::size_t used = row.first == high2 ? 3 : 5;
-        EXPECT_EQ(first(held(filter.a1), used), first(expected(row.first, high, low, false), used));
-        EXPECT_EQ(first(held(filter.b1), used), first(expected(row.first, high, low, true), used));
-        EXPECT_EQ(held(filter.a2), first(expected(row.second, high, low, false), 5));
-        EXPECT_EQ(held(filter.b2), first(expected(row.second, high, low, true), 5));
+        EXPECT_EQ(held(filter.a1, used), expected(row.first, high, low, false, used));
+        EXPECT_EQ(held(filter.b1, used), expected(row.first, high, low, true, used));
+        EXPECT_EQ(held(filter.a2, 5), expected(row.second, high, low, false, 5));
+        EXPECT_EQ(held(filter.b2, 5), expected(row.second, high, low, true, 5));
     }
 }
 
@@ -90,9 +95,7 @@ TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
     for (const bool configured_before : {false, true}) {
         pass_filter filter;
         Host host(filter);
-        if (configured_before) {
-            ASSERT_EQ(host.configure({1, 1, 1000, 4}, 2), 0);
-        }
+        EXPECT_TRUE(!configured_before || host.configure({1, 1, 1000, 4}, 2) == 0);
         std::string printed;
         ASSERT_EQ(host.configure({2, 0, 0, 0}, 2, 48000.0, 4, &printed), 0);
         EXPECT_EQ(printed, "fracts are 0.002083 and 0.083333 \nThis was not supposed to "
@@ -100,7 +103,7 @@ TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
         EXPECT_FALSE(filter.two_stage);
         EXPECT_EQ(filter.order, configured_before ? 4 : 0);
         EXPECT_EQ(filter.getStatus().state, 2);
-        const std::vector<float> signal = zq_test::random_floats(2 * 300);
+        const std::vector<float> signal = random_floats(2 * 300);
         EXPECT_EQ(host.run(signal, 2 * 100), signal);
     }
 }
@@ -125,15 +128,102 @@ TEST(Configure, ReadsTheSettingsInTheTablesOrder) {
               (std::vector<std::string>{"hPass", "lPass", "hFrequency", "lFrequency"}));
 }
 
-// 720 / 48000 is 0.015 exactly, but its float, 0.0149999997, is below the threshold.
-TEST(Configure, SplitThresholdComparesTheRoundedFraction) {
-    for (const auto& [hz, split] : {std::pair{719.0f, true}, {720.0f, true}, {721.0f, false}}) {
+// Bypass, once set, survives later configurations until the reset.
+TEST(Lifecycle, StatusFollowsConfigureAndReset) {
+    auto* filter = new pass_filter();
+    expect_status(*filter, 0);
+    EXPECT_EQ(filter->type(), 0x666C7472u);
+    Host host(*filter);
+    ASSERT_EQ(host.configure({}, 2), 0);
+    ASSERT_EQ(host.configure({-1, 1, 0, 0}, 2), 0);
+    expect_status(*filter, 2);
+    EXPECT_TRUE(filter->bypass);
+    EXPECT_EQ(filter->componentWillReset(), 0);
+    expect_status(*filter, 0);
+    EXPECT_FALSE(filter->bypass);
+    delete static_cast<ZQ::CM::RComponent*>(filter);
+    delete static_cast<ZQ::CM::RComponent*>(new pass_filter()); // never configured
+}
+
+// A frame with nowhere to go, or no stream to filter it for, waits on the input.
+TEST(Lifecycle, WithoutAStreamOrAnOutputTheFrameStaysQueued) {
+    for (const Settings& settings : {Settings{}, Settings{1, 0, 1000.0f, 0.0f}}) {
         pass_filter filter;
         Host host(filter);
-        ASSERT_EQ(host.configure({1, 0, hz, 0}, 1, 48000.0), 0);
-        EXPECT_EQ(filter.two_stage, split) << hz;
-        EXPECT_EQ(filter.order, split ? 2 : 4) << hz;
+        host.push(random_floats(8));
+        EXPECT_FALSE(filter.process()); // never configured
+        ASSERT_EQ(host.configure(settings, 2), 0);
+        filter.setOutputWriter(0, nullptr);
+        EXPECT_FALSE(filter.process());
+        filter.setOutputWriter(0, host.output);
+        filter.componentWillReset();
+        EXPECT_FALSE(filter.process());
+        EXPECT_EQ(host.input->pendingFrames(), 1u);
     }
+}
+
+TEST(Lifecycle, SecondConfigureRestartsEveryHistory) {
+    const Settings low{-1, 1, 0.0f, 2.0f};
+    const std::vector<float> signal = random_floats(3000);
+    pass_filter fresh, reused;
+    Host fresh_host(fresh), reused_host(reused);
+    ASSERT_EQ(fresh_host.configure(low, 1), 0);
+    ASSERT_EQ(reused_host.configure(low, 1), 0);
+    reused_host.run(random_floats(777, 9), 512);
+    ASSERT_EQ(reused_host.configure(low, 1), 0);
+    EXPECT_EQ(reused_host.run(signal, 512), fresh_host.run(signal, 512));
+}
+
+// A refused stream has reached the output all the same; only the format code is remembered.
+// Rates refused: none that is not a positive number, and none so large that the high-pass
+// bound, 0.45 x rate in whole Hz, would not fit an int.
+TEST(Lifecycle, RefusedStreamsLeaveTheComponentAsItWas) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        int channels, format;
+        double rate;
+    } cases[] = {{2, 3, 48000},  {0, 4, 48000},        {11, 4, 48000}, {-1, 4, 48000}, {1, 4, 0},
+                 {1, 4, -48000}, {1, 4, std::nan("")}, {1, 4, inf},    {1, 4, 4.8e9}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.channels << " ch, format " << c.format << ", " << c.rate);
+        pass_filter filter;
+        Host host(filter);
+        ASSERT_EQ(host.configure({1, 1, 1000.0f, 4.0f}, 1), 0);
+        const ns_audio_dsp::libdspaudio* dsp = filter.dsp;
+        EXPECT_EQ(host.configure({}, c.channels, c.rate, c.format), -1);
+        EXPECT_TRUE(host.output->getDescription());
+        EXPECT_EQ(filter.format, c.format);
+        EXPECT_EQ(filter.channels, 1);
+        EXPECT_EQ(filter.dsp, dsp);
+        expect_status(filter, 2);
+    }
+    pass_filter filter;
+    Host host(filter);
+    EXPECT_EQ(host.configure({}, 1, 4.77e9), 0) << "0.45 x rate just fits an int";
+}
+
+// A host's getter that throws in the middle of configure (as a checking host does) leaves the
+// component filtering exactly as before the attempt.
+TEST(Lifecycle, ConfigureThatThrowsLeavesTheComponentAsItWas) {
+    struct Refusing : ZQ::CM::RFilterConfiguration {
+        float getFloat(const char* key, float, float, float) override {
+            throw ZQ::CException("test", __LINE__, __FILE__, __func__, key);
+        }
+    } refusing;
+    const Settings band{1, 1, 1000.0f, 4.0f};
+    const std::vector<float> signal = random_floats(2 * 3000);
+    const std::vector<float> head(signal.begin(), signal.begin() + 2000);
+    const std::vector<float> tail(signal.begin() + 2000, signal.end());
+    pass_filter steady, interrupted;
+    Host steady_host(steady), interrupted_host(interrupted);
+    ASSERT_EQ(steady_host.configure(band, 2), 0);
+    ASSERT_EQ(interrupted_host.configure(band, 2), 0);
+    EXPECT_EQ(interrupted_host.run(head, 500), steady_host.run(head, 500));
+    EXPECT_THROW(interrupted_host.configure(refusing, 3, 44100.0), ZQ::CException);
+    EXPECT_EQ(interrupted.channels, 2);
+    expect_status(interrupted, 2);
+    EXPECT_EQ(interrupted_host.run(tail, 500), steady_host.run(tail, 500));
 }
 
 } // namespace

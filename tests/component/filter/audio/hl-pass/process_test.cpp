@@ -1,22 +1,17 @@
 #include "component_harness.h"
 
-#include <gtest/gtest.h>
+#include <dlfcn.h>
 
-#include <cstring>
+#include <memory>
 
 namespace {
 
 using hl_pass_test::Host;
+using hl_pass_test::random_floats;
 using hl_pass_test::Settings;
 using ns_hl_pass::pass_filter;
-using zq_test::random_floats;
 
-const Settings k_low{-1, 1, 0, 2.0f};
-const Settings k_high_split{1, -1, 100, 0};
-const Settings k_high{1, -1, 1000, 0};
-const Settings k_band_padded{1, 1, 300, 4};
 const Settings k_band{1, 1, 1000, 4};
-const Settings k_filtering_modes[] = {k_low, k_high_split, k_high, k_band_padded, k_band};
 
 // Each channel of `interleaved` filtered on its own, straight through the library with the
 // coefficients the component chose.
@@ -24,11 +19,12 @@ std::vector<float> filter_directly(pass_filter& filter, std::vector<float> inter
                                    int channels) {
     ns_audio_dsp::libdspaudio dsp;
     dsp.filter_init(2000);
-    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
+    const auto step = static_cast<std::size_t>(channels);
+    const std::size_t frames = interleaved.size() / step;
     for (int c = 0; c < channels; ++c) {
         std::vector<float> channel(frames);
         for (std::size_t f = 0; f < frames; ++f)
-            channel[f] = interleaved[f * static_cast<std::size_t>(channels) + c];
+            channel[f] = interleaved[f * step + c];
         const int n = static_cast<int>(frames);
         const float* out =
             filter.two_stage
@@ -36,52 +32,90 @@ std::vector<float> filter_directly(pass_filter& filter, std::vector<float> inter
                                          filter.b2, filter.order, c)
                 : dsp.arma_filter(channel.data(), n, filter.a1, filter.b1, filter.order, c);
         for (std::size_t f = 0; f < frames; ++f)
-            interleaved[f * static_cast<std::size_t>(channels) + c] = out[f];
+            interleaved[f * step + c] = out[f];
     }
     dsp.filter_destroy();
     return interleaved;
+}
+
+// The built module, loaded the way a host does: by path, with dlopen, through its C symbols.
+struct LoadedModule {
+    void* const handle = dlopen(ZQ_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    LoadedModule() = default;
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+    ~LoadedModule() {
+        if (handle) dlclose(handle);
+    }
+    std::unique_ptr<ZQ::CM::RComponent> create() const {
+        const auto factory =
+            reinterpret_cast<ZQGetComponentInstance>(dlsym(handle, "getComponentInstance"));
+        return std::unique_ptr<ZQ::CM::RComponent>(factory ? factory() : nullptr);
+    }
+};
+
+TEST(ModuleHost, ExportsTheFactoryAndTheBanner) {
+    LoadedModule module;
+    ASSERT_TRUE(module.handle) << dlerror();
+    const auto* banner = static_cast<const char* const*>(
+        dlsym(module.handle, "__rev__component_filter_audio_hl_pass__zq_filter_audio_hl_pass__"));
+    ASSERT_NE(banner, nullptr);
+    const std::string text = *banner;
+    EXPECT_EQ(text.rfind("zq.filter.audio.hl-pass-0.1: ", 0), 0u) << text;
+    EXPECT_NE(text.find("/component/filter/audio/hl-pass-"), std::string::npos) << text;
+    EXPECT_NE(text.find(" ndbg/opt darwin/x86 2008-07-07 15:06"), std::string::npos) << text;
+}
+
+// Every mode and channel count, through the module's own instances, in frames of one, a few,
+// around the 1000-sample scratch and the 2000-sample work buffers, and uneven sizes.
+TEST(ModuleHost, FramesComeOutAsTheLibraryFiltersEachChannelWhateverTheFrameSize) {
+    LoadedModule module;
+    ASSERT_TRUE(module.handle) << dlerror();
+    for (const int channels : {1, 2, 3, 10}) {
+        const std::vector<float> signal =
+            random_floats(static_cast<std::size_t>(channels) * 5000, 11);
+        std::vector<Settings> modes(std::begin(hl_pass_test::k_filtering_modes),
+                                    std::end(hl_pass_test::k_filtering_modes));
+        modes.push_back({});
+        for (const Settings& mode : modes) {
+            pass_filter designed;
+            ASSERT_EQ(Host(designed).configure(mode, channels), 0);
+            const std::vector<float> expected =
+                designed.bypass ? signal : filter_directly(designed, signal, channels);
+            for (const std::size_t frames : {5000u, 1u, 3u, 500u, 999u, 1024u, 2500u}) {
+                SCOPED_TRACE(testing::Message() << channels << " channels, hPass " << mode.h_pass
+                                                << " lPass " << mode.l_pass << " hFrequency "
+                                                << mode.h_frequency << ", " << frames << " frames");
+                const auto component = module.create();
+                auto* filter = dynamic_cast<ZQ::CM::RFilter*>(component.get());
+                ASSERT_NE(filter, nullptr);
+                Host host(*filter);
+                ASSERT_EQ(host.configure(mode, channels), 0);
+                EXPECT_EQ(component->getStatus().state, 2);
+                EXPECT_EQ(host.run(signal, frames * static_cast<std::size_t>(channels)), expected);
+            }
+        }
+    }
 }
 
 TEST(Process, BypassForwardsFramesUntouchedAndFilteringReportsAnEmptyQueue) {
     pass_filter bypass, low;
     Host bypass_host(bypass), low_host(low);
     ASSERT_EQ(bypass_host.configure({}, 2), 0);
-    ASSERT_EQ(low_host.configure(k_low, 2), 0);
+    ASSERT_EQ(low_host.configure(hl_pass_test::k_filtering_modes[0], 2), 0);
     EXPECT_TRUE(bypass.process());
     EXPECT_FALSE(low.process());
-    const std::vector<float> signal = random_floats(64);
-    bypass_host.push(signal);
-    EXPECT_TRUE(bypass.process());
-    EXPECT_EQ(bypass_host.pull(), signal);
-}
-
-TEST(Process, FramesComeOutAsTheLibraryFiltersEachChannel) {
-    for (const int channels : {1, 2, 3, 10}) {
-        for (const Settings& mode : k_filtering_modes) {
-            SCOPED_TRACE(testing::Message()
-                         << channels << " channels, hFrequency " << mode.h_frequency);
-            pass_filter filter;
-            Host host(filter);
-            ASSERT_EQ(host.configure(mode, channels), 0);
-            const std::vector<float> signal =
-                random_floats(static_cast<std::size_t>(channels) * 1500);
-            EXPECT_EQ(host.run(signal, signal.size()), filter_directly(filter, signal, channels));
-        }
-    }
 }
 
 TEST(Process, ChannelsNeverAffectEachOther) {
-    pass_filter filter;
-    Host host(filter);
-    ASSERT_EQ(host.configure(k_band, 3), 0);
     std::vector<float> signal = random_floats(3 * 4000, 5);
+    pass_filter filter, other;
+    Host host(filter), other_host(other);
+    ASSERT_EQ(host.configure(k_band, 3), 0);
+    ASSERT_EQ(other_host.configure(k_band, 3), 0);
     const std::vector<float> out = host.run(signal, 3 * 700);
     for (std::size_t f = 0; f < 4000; ++f)
         signal[f * 3 + 1] = 0.0f; // silence the middle channel only
-
-    pass_filter other;
-    Host other_host(other);
-    ASSERT_EQ(other_host.configure(k_band, 3), 0);
     const std::vector<float> quiet = other_host.run(signal, 3 * 700);
     for (std::size_t f = 0; f < 4000; ++f) {
         EXPECT_EQ(quiet[f * 3], out[f * 3]);
@@ -94,15 +128,14 @@ TEST(Process, IncompleteAndEmptyFramesKeepWhatIsNotAWholeFrame) {
     for (const int channels : {1, 3}) {
         pass_filter empty;
         Host empty_host(empty);
-        ASSERT_EQ(empty_host.configure(k_high, channels), 0);
+        ASSERT_EQ(empty_host.configure(k_band, channels), 0);
         empty_host.push({});
         EXPECT_TRUE(empty.process());
         EXPECT_TRUE(empty_host.pull().empty());
     }
     pass_filter filter;
     Host host(filter);
-    ASSERT_EQ(host.configure(k_high, 3), 0);
-
+    ASSERT_EQ(host.configure(k_band, 3), 0);
     std::vector<float> signal = random_floats(3 * 10 + 2);
     const std::vector<float> out = host.run(signal, signal.size());
     ASSERT_EQ(out.size(), signal.size());
