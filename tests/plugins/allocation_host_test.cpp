@@ -21,11 +21,6 @@ namespace {
 std::atomic<bool> g_counting{false};
 std::atomic<long> g_allocations{0};
 
-void note_allocation() {
-    if (g_counting.load(std::memory_order_relaxed))
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-}
-
 // Every heap allocation the process makes while `work` runs, whichever library makes it.
 template <typename Work>
 long allocations_during(Work&& work) {
@@ -42,6 +37,13 @@ long allocations_during(Work&& work) {
 
 // Interposed for the whole process, the dlopened plugins included: the program's definitions
 // come first in symbol lookup, and libstdc++'s operator new allocates through malloc.
+namespace {
+void note_allocation() {
+    if (g_counting.load(std::memory_order_relaxed))
+        g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
 extern "C" {
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
@@ -143,7 +145,7 @@ long run_steps(int channels, uint32_t block, bool in_place) {
                 for (float& x : channel)
                     x = static_cast<float>(std::rand() % 1000) / 1000.0f - 0.5f;
             if (step.nan_input && call == 0) in[0][block / 2] = k_nan;
-            const long allocations =
+            [[maybe_unused]] const long allocations =
                 allocations_during([&] { plugin.d->run(plugin.handle, block); });
 #if !defined(__SANITIZE_ADDRESS__)
             EXPECT_EQ(allocations, 0);

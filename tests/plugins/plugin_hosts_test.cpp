@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 namespace zq_tool_test {
@@ -159,9 +158,13 @@ std::vector<std::string> after(const std::string& text, const std::string& prefi
 // The quoted port names of analyseplugin's listing: "NAME" input, ... or "NAME" output, ...
 std::vector<std::string> ladspa_port_names(const std::string& text) {
     std::vector<std::string> names;
-    const std::regex port(R"re("([^"]*)" (input|output),)re");
-    for (std::sregex_iterator at(text.begin(), text.end(), port), end; at != end; ++at)
-        names.push_back((*at)[1]);
+    for (std::size_t close = text.find("\" "); close != std::string::npos;
+         close = text.find("\" ", close + 1)) {
+        if (text.compare(close + 2, 6, "input,") != 0 && text.compare(close + 2, 7, "output,") != 0)
+            continue;
+        const std::size_t open = text.rfind('"', close - 1);
+        names.push_back(text.substr(open + 1, close - open - 1));
+    }
     return names;
 }
 

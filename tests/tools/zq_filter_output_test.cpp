@@ -13,7 +13,6 @@
 #include <iterator>
 #include <limits>
 #include <memory>
-#include <regex>
 
 namespace zq_tool_test {
 namespace {
@@ -229,11 +228,9 @@ TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     const run_result version = scratch.run({"--version"}, program);
     EXPECT_EQ(version.status, 0);
     // This build's own description first; the module's fixed banner after it.
-    EXPECT_TRUE(std::regex_search(
-        version.out, std::regex("^zq-filter [0-9]+\\.[0-9]+\\.[0-9]+\nbuilt "
-                                "20[0-9]{2}-[01][0-9]-[0-3][0-9] by [A-Za-z]+ [0-9.]+, "
-                                "(Release|Debug|RelWithDebInfo|MinSizeRel)")))
-        << version.out;
+    const std::string described = "zq-filter " ZQ_FILTER_VERSION "\nbuilt 20";
+    EXPECT_EQ(version.out.rfind(described, 0), 0u) << version.out;
+    EXPECT_NE(version.out.find(" by "), std::string::npos) << version.out;
     EXPECT_NE(version.out.find("zq.filter.audio.hl-pass-0.1: "), std::string::npos) << version.out;
 
     fs::remove(module);
