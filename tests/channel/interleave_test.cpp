@@ -55,7 +55,8 @@ TEST(Interleave, NonPositiveCountsWriteNothing) {
     EXPECT_EQ(out, std::vector<float>(64, k_sentinel));
 }
 
-// Itanium C++ ABI: a pointer to a virtual member function holds 1 + the byte offset of its slot.
+// A pointer to a virtual member function holds the byte offset of its slot: plus 1 in the
+// Itanium C++ ABI, as is in ARM's variant, which marks it virtual in the adjustment's low bit.
 template <typename Member>
 std::ptrdiff_t slot_of(Member member) {
     struct {
@@ -63,7 +64,8 @@ std::ptrdiff_t slot_of(Member member) {
     } raw;
     static_assert(sizeof member == sizeof raw);
     std::memcpy(&raw, &member, sizeof raw);
-    return (raw.pointer - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+    const std::ptrdiff_t offset = (raw.adjustment & 1) != 0 ? raw.pointer : raw.pointer - 1;
+    return offset / static_cast<std::ptrdiff_t>(sizeof(void*));
 }
 
 // Binary callers find process, then configure_map, then the destructor.
