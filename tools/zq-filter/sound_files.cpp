@@ -84,20 +84,32 @@ int sample_format_code(const std::string& name) {
     throw tool_error(failure::usage, "unknown sample format " + in_quotes(name));
 }
 
+// The first of libsndfile's containers or encodings (as count_command and item_command list
+// them) that `matches`; a blank entry (null name) when none does.
+template <typename Match>
+SF_FORMAT_INFO find_format(int count_command, int item_command, Match matches) {
+    int count = 0;
+    sf_command(nullptr, count_command, &count, sizeof count);
+    for (int index = 0; index < count; ++index) {
+        SF_FORMAT_INFO info{};
+        info.format = index;
+        sf_command(nullptr, item_command, &info, sizeof info);
+        if (info.name && matches(info)) return info;
+    }
+    return {};
+}
+
 // The container `name` (an extension or a --type) stands for; throws tool_error(output)
 // naming `what` when libsndfile knows none by that name.
 container_choice container_named(const std::string& name, const std::string& what) {
     const std::string wanted = lower_case(name);
     for (const container_alias& alias : k_container_aliases)
         if (wanted == alias.name) return {alias.container, alias.codec};
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int index = 0; index < count; ++index) {
-        SF_FORMAT_INFO info{};
-        info.format = index;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
-        if (info.extension && wanted == info.extension) return {info.format, 0};
-    }
+    const SF_FORMAT_INFO major = find_format(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR,
+                                             [&wanted](const SF_FORMAT_INFO& info) {
+                                                 return info.extension && wanted == info.extension;
+                                             });
+    if (major.name) return {major.format, 0};
     throw tool_error(failure::output, "cannot tell the container of " + what +
                                           "; use one libsndfile writes, e.g. wav, flac, aiff, "
                                           "caf, ogg, opus, mp3");
@@ -142,15 +154,9 @@ bool holds(int format, int channels, int sample_rate) {
 
 // Whether this libsndfile was built with the encoder: the codecs it lacks are not listed.
 bool has_encoding(int encoding) {
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE_COUNT, &count, sizeof count);
-    for (int index = 0; index < count; ++index) {
-        SF_FORMAT_INFO info{};
-        info.format = index;
-        sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE, &info, sizeof info);
-        if (info.format == encoding) return true;
-    }
-    return false;
+    return find_format(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE,
+                       [encoding](const SF_FORMAT_INFO& info) { return info.format == encoding; })
+               .name != nullptr;
 }
 
 std::string library_version() {
