@@ -22,6 +22,7 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -353,13 +354,14 @@ struct stream_stages {
 sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
                          sound_output& output, int block_frames, bool quiet, bool strict) {
     const int channels = stages.conversion.output_channels();
-    sf_count_t written = 0;
-    const stream_filter::sink write = [&](const float* samples, long frames) {
-        require_finite(samples, frames, channels, written);
-        const float* ordered = stages.to_container.apply(samples, frames);
-        output.write(stages.levels.prepare(ordered, static_cast<std::size_t>(frames) * channels),
-                     frames);
-        written += frames;
+    sf_count_t prepared = 0;
+    const auto prepare = [&](float* piece, long frames) {
+        require_finite(piece, frames, channels, prepared);
+        stages.to_container.apply_in_place(piece, frames);
+        const std::size_t count = static_cast<std::size_t>(frames) * channels;
+        const float* leveled = stages.levels.prepare(piece, count);
+        if (leveled != piece) std::copy_n(leveled, count, piece);
+        prepared += frames;
     };
     const double rate = input.sample_rate();
     progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
@@ -377,10 +379,11 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
         filter.filter(stages.conversion.convert(piece, frames), frames, emit);
     };
     pipeline.finish = [&filter](const stream_filter::sink& emit) { filter.finish(emit); };
-    pipeline.write = write;
-    const sf_count_t done =
-        run_pipeline(pipeline, {input.channels(), channels, block_frames},
-                     [&progress](long long frames_done) { progress.update(frames_done); });
+    pipeline.prepare = prepare;
+    pipeline.write = [&output](const float* block, long frames) { output.write(block, frames); };
+    const sf_count_t done = run_pipeline(
+        pipeline, {input.channels(), channels, block_frames, output.follows_call_sizes()},
+        [&progress](long long frames_done) { progress.update(frames_done); });
     require_whole_input(input, done, strict);
     return done;
 }

@@ -12,9 +12,11 @@ namespace zq_tool {
 
 namespace {
 
-// Frames read or written at once: enough that handing a block from thread to thread costs
-// nothing beside its I/O, few enough that the blocks in flight stay in the caches.
-constexpr long k_block_frames = 16384;
+// Bytes read or written at once, whatever the channel count: enough that the kernel's cost per
+// call and the hand-over between threads vanish beside the copying (ten minutes of stereo:
+// median 0.30 s with 128 KiB blocks, 0.26 s with 512 KiB), few enough that the blocks in
+// flight stay near the caches.
+constexpr long k_block_bytes = 512 * 1024;
 // Blocks in each queue: one being filled, one waiting, one being emptied.
 constexpr int k_queue_blocks = 3;
 
@@ -169,8 +171,9 @@ private:
 
 long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shape,
                        const std::function<void(long long frames_done)>& progress) {
-    const int block_frames =
-        static_cast<int>(std::max(1L, k_block_frames / shape.piece_frames) * shape.piece_frames);
+    const long widest = sizeof(float) * std::max(shape.read_channels, shape.filter_channels);
+    const int block_frames = static_cast<int>(
+        std::max(1L, k_block_bytes / widest / shape.piece_frames) * shape.piece_frames);
     block_queue reads(stages, block_frames, shape.read_channels);
     block_queue writes(stages, block_frames, shape.filter_channels);
     first_failure failure([&] {
@@ -191,11 +194,13 @@ long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shap
     });
     stage_thread writer(failure, [&] {
         while (block* b = writes.take_published()) {
-            const float* samples = b->samples.data();
+            float* piece = b->samples.data();
             for (const long frames : b->pieces) {
-                stages.write(samples, frames);
-                samples += frames * shape.filter_channels;
+                stages.prepare(piece, frames);
+                if (shape.write_each_piece) stages.write(piece, frames);
+                piece += frames * shape.filter_channels;
             }
+            if (!shape.write_each_piece) stages.write(b->samples.data(), b->frames);
             writes.give_back(b);
         }
     });

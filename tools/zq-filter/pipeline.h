@@ -1,10 +1,11 @@
 // zq-filter's stream in three stages at once, each on its own thread: reading and decoding the
 // next block, filtering the current one, encoding and writing the previous one. The blocks
 // travel in order through two small queues of reused buffers, so memory stays a few blocks
-// whatever the stream's length, and every stage sees exactly the calls it would see if the
-// stages ran one after another: the filter the same pieces, the writer the same pieces in the
-// same order, so OUTPUT's bytes do not change. The threads leave signals alone: zq-filter's
-// handler ends the run wherever it stands.
+// whatever the stream's length. The filter gets exactly the pieces it would get if the stages
+// ran one after another, and the writer readies the same pieces in the same order and encodes
+// the same samples (a block at a time where the encoder takes any split), so OUTPUT's bytes do
+// not change. The threads leave signals alone: zq-filter's handler ends the run wherever it
+// stands.
 #pragma once
 
 #include "stream_filter.h"
@@ -23,14 +24,18 @@ struct pipeline_stages {
     std::function<void(float* piece, long frames, const stream_filter::sink& emit)> filter;
     // This thread, after the last piece: whatever the filter still holds, to `emit`.
     std::function<void(const stream_filter::sink& emit)> finish;
-    // Writer thread: the filter's outputs, piece by piece, in order.
-    stream_filter::sink write;
+    // Writer thread: one piece the filter emitted, readied for OUTPUT in place.
+    std::function<void(float* piece, long frames)> prepare;
+    // Writer thread: a block of readied pieces, in order (a few large writes cost the kernel
+    // far less than many small ones), or each piece on its own when the shape asks.
+    std::function<void(const float* block, long frames)> write;
 };
 
 struct pipeline_shape {
-    int read_channels;   // channels of the blocks read
-    int filter_channels; // channels of the pieces the filter emits
-    long piece_frames;   // frames per piece handed to the filter (the last may be shorter)
+    int read_channels;     // channels of the blocks read
+    int filter_channels;   // channels of the pieces the filter emits
+    long piece_frames;     // frames per piece handed to the filter (the last may be shorter)
+    bool write_each_piece; // for encoders that follow call sizes: each piece its own write
 };
 
 // Runs the stages until the reader reaches the end; returns the frames read. `progress` is

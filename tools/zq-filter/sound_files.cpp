@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -243,9 +244,27 @@ bool sound_input::is_same_file(const std::string& path) const {
            other.st_ino == identity_.st_ino;
 }
 
+namespace {
+
+// Without an early exit the compiler checks a vector of samples at once: every sample of every
+// block passes through here twice, on the way in and on the way out.
+bool all_finite(const float* samples, std::size_t count) {
+    constexpr std::uint32_t exponent = 0x7f800000u;
+    std::uint32_t saturated = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        saturated |= static_cast<std::uint32_t>((bits & exponent) == exponent);
+    }
+    return saturated == 0;
+}
+
+} // namespace
+
 std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
                              sf_count_t frames_before) {
     const auto count = static_cast<std::size_t>(frames) * channels;
+    if (all_finite(interleaved, count)) return {};
     const float* bad = std::find_if(interleaved, interleaved + count,
                                     [](float sample) { return !std::isfinite(sample); });
     if (bad == interleaved + count) return {};
@@ -333,6 +352,7 @@ sound_output::sound_output(const std::string& path, const output_description& de
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     const int samples = info.format & SF_FORMAT_SUBMASK;
     clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
+    lossy_ = is_lossy(samples);
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
@@ -412,6 +432,19 @@ void sound_output::commit() {
                                               in_quotes(path_) + ": " + std::strerror(errno));
     temporary_path_.clear();
     remove_on_signal({});
+    keep_name_durable();
+}
+
+// Until its directory reaches the disk a crash can still undo the rename, leaving the old
+// OUTPUT (or none) under the name, whole either way. Filesystems that cannot sync a directory
+// keep the rename as durable as they keep anything, so a failure here is not an error.
+void sound_output::keep_name_durable() const {
+    const std::filesystem::path directory = std::filesystem::path(path_).parent_path();
+    const int descriptor =
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    ::fsync(descriptor);
+    ::close(descriptor);
 }
 
 } // namespace zq_tool

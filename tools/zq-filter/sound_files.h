@@ -111,15 +111,21 @@ public:
     // What OUTPUT's container could not keep of the metadata, for a note; empty when nothing.
     const std::string& metadata_lost() const noexcept { return metadata_lost_; }
 
+    // True where the encoder's output depends on how the samples are split among calls: Vorbis
+    // shapes its blocks from what each call brings, so the same samples written in larger
+    // pieces come out different. Linear and FLAC encodings take any split.
+    bool follows_call_sizes() const noexcept { return lossy_; }
+
     // Also starts writing what is written to disk every few megabytes, so that commit() finds
     // little left to flush.
     void write(const float* interleaved, sf_count_t frames);
-    // Flushes the file to disk and renames it to OUTPUT.
+    // Flushes the file to disk, renames it to OUTPUT and flushes the rename.
     void commit();
 
 private:
     void open_temporary_file();
     void discard() noexcept;
+    void keep_name_durable() const;
 
     std::string path_;
     std::string temporary_path_;
@@ -128,6 +134,7 @@ private:
     int descriptor_ = -1; // -1 for standard output
     SNDFILE* file_ = nullptr;
     bool clamps_ = false;
+    bool lossy_ = false;
     std::vector<float> clamped_;
     sf_count_t frames_since_writeback_ = 0;
 };
