@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -12,15 +13,18 @@
 
 namespace zq_tool_test {
 
-void write_sound(const fs::path& path, const sound& content) {
+void write_sound(const fs::path& path, const sound& content, int piece_frames) {
     SF_INFO info{};
     info.channels = content.channels;
     info.samplerate = content.rate;
     info.format = content.format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
-    sf_writef_float(file, content.samples.data(),
-                    static_cast<sf_count_t>(content.samples.size()) / content.channels);
+    const auto frames = static_cast<sf_count_t>(content.samples.size()) / content.channels;
+    const sf_count_t piece = piece_frames > 0 ? piece_frames : std::max<sf_count_t>(frames, 1);
+    for (sf_count_t at = 0; at < frames; at += piece)
+        sf_writef_float(file, content.samples.data() + at * content.channels,
+                        std::min(piece, frames - at));
     sf_close(file);
 }
 

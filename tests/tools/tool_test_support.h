@@ -33,7 +33,8 @@ struct sound {
 
 constexpr int k_float_wav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
-void write_sound(const fs::path& path, const sound& content);
+// Handed to libsndfile `piece_frames` frames at a time, or all at once for 0.
+void write_sound(const fs::path& path, const sound& content, int piece_frames = 0);
 sound read_sound(const fs::path& path);
 // A float WAV of uniform noise at half full scale, the same for the same arguments.
 sound test_signal(int channels, int rate, int frames);

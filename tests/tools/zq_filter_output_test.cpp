@@ -186,6 +186,20 @@ TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
     }
 }
 
+// Vorbis shapes its blocks from what each call brings, so it must get the filter's pieces one by
+// one, not the blocks zq-filter writes everything else in.
+TEST(ZqFilter, HandsAVorbisEncoderEachPieceTheFilterEmitted) {
+    const scratch_space scratch;
+    sound content = test_signal(2, 48000, 150000);
+    write_sound(scratch.in, content);
+    ASSERT_EQ(scratch.shell("zq-filter -q --lowpass 4000 --frames 1000 in.wav out.ogg").status, 0);
+    content.samples = filter_with_engine(content, 0, 4);
+    content.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    write_sound(scratch.work / "pieces.ogg", content, 1000);
+    EXPECT_TRUE(same_bits(read_sound(scratch.work / "out.ogg").samples,
+                          read_sound(scratch.work / "pieces.ogg").samples));
+}
+
 TEST(ZqFilter, DithersAReductionTo16BitsAndNothingElse) {
     // A 1 kHz tone 2.5 steps of 16 bits high: rounded plainly, its error repeats with the tone
     // and piles up at the odd harmonics; dithered, it spreads into noise.
