@@ -32,23 +32,6 @@ struct designed_sections {
     arma_sections sections;
 };
 
-// The reference: arma_filter or arma_filter_2stage on each channel in turn.
-void filter_literally(libdspaudio& dsp, const arma_sections& s, std::vector<float>& block,
-                      int channels) {
-    const std::size_t frames = block.size() / static_cast<std::size_t>(channels);
-    std::vector<float> channel(frames);
-    for (int c = 0; c < channels; ++c) {
-        for (std::size_t f = 0; f < frames; ++f)
-            channel[f] = block[f * channels + c];
-        const int n = static_cast<int>(frames);
-        const float* out = s.two_stage ? dsp.arma_filter_2stage(channel.data(), n, s.a1, s.b1, s.a2,
-                                                                s.b2, s.order, c)
-                                       : dsp.arma_filter(channel.data(), n, s.a1, s.b1, s.order, c);
-        for (std::size_t f = 0; f < frames; ++f)
-            block[f * channels + c] = out[f];
-    }
-}
-
 // Blocks one after another on the same objects: odd lengths, an empty one, one shorter than
 // the order, then silence long enough for every recursion to decay into subnormals.
 TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
@@ -69,7 +52,7 @@ TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
                             zq_test::random_floats(frames * channels, seed++);
                         if (frames > 1000) block.assign(block.size(), 0.0f);
                         std::vector<float> expected = block;
-                        filter_literally(literal, design.sections, expected, channels);
+                        zq_test::filter_each_channel(literal, design.sections, expected, channels);
                         ASSERT_TRUE(ns_audio_dsp::arma_filter_lanes(
                             lanes, design.sections, block.data(), frames, channels, path));
                         ASSERT_TRUE(zq_test::same_bits(block, expected)) << frames << " frames";
@@ -85,25 +68,20 @@ TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
 }
 
 TEST(ArmaLanes, RefusalsTouchNothing) {
-    const designed_sections single(false, 4), cascade(true, 4);
-    arma_sections order_0 = single.sections, order_9 = single.sections,
-                  cascade_5 = cascade.sections;
-    order_0.order = 0;
-    order_9.order = 9;
-    cascade_5.order = 5;
     const struct {
-        const arma_sections& sections;
-        int channels;
+        bool two_stage;
+        int order, channels;
         lane_path path;
-    } refused[] = {
-        {single.sections, 2, lane_path::literal}, {single.sections, 0, lane_path::scalar},
-        {single.sections, 11, lane_path::scalar}, {order_0, 2, lane_path::scalar},
-        {order_9, 2, lane_path::scalar},          {cascade_5, 2, lane_path::scalar}};
+    } refused[] = {{false, 4, 2, lane_path::literal}, {false, 4, 0, lane_path::scalar},
+                   {false, 4, 11, lane_path::scalar}, {false, 0, 2, lane_path::scalar},
+                   {false, 9, 2, lane_path::scalar},  {true, 5, 2, lane_path::scalar}};
     for (const auto& call : refused) {
+        designed_sections design(call.two_stage, 4);
+        design.sections.order = call.order;
         filter_library dsp;
         std::vector<float> block = zq_test::random_floats(22, 3);
         const std::vector<float> before = block;
-        EXPECT_FALSE(ns_audio_dsp::arma_filter_lanes(dsp, call.sections, block.data(), 2,
+        EXPECT_FALSE(ns_audio_dsp::arma_filter_lanes(dsp, design.sections, block.data(), 2,
                                                      call.channels, call.path));
         EXPECT_EQ(block, before);
         for (const auto& history : dsp.filter_state)

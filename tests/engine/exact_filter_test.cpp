@@ -1,18 +1,18 @@
 #include <engine/filter_engine.h>
 
+#include <channel/audio_channel>
 #include <dsp/libdspaudio>
 
 #include "../support/reference.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
 
 using namespace ns_filter_engine;
+using ns_audio_channel::audio_channel_api;
 using ns_audio_dsp::libdspaudio;
 
 enum class design { none, low4, high4, high2 };
@@ -41,41 +41,26 @@ void design_into(libdspaudio& dsp, design d, const filter_request& r, float* a, 
 std::vector<float> filtered_by_library(const mode_row& row, std::vector<float> samples,
                                        int channels) {
     if (row.first == design::none) return samples;
-    const auto dsp = std::make_unique<libdspaudio>();
-    dsp->filter_init(k_frames + 16);
+    zq_test::filter_library dsp;
     float a1[9] = {}, b1[9] = {}, a2[5] = {}, b2[5] = {};
-    design_into(*dsp, row.first, row.request, a1, b1);
-    design_into(*dsp, row.second, row.request, a2, b2);
-    std::vector<float> run(k_frames);
-    for (int c = 0; c < channels; ++c) {
-        for (long f = 0; f < k_frames; ++f)
-            run[f] = samples[f * channels + c];
-        const int order = row.second == design::high2 ? 2 : 4;
-        const float* out =
-            row.second == design::none
-                ? dsp->arma_filter(run.data(), k_frames, a1, b1, order, c)
-                : dsp->arma_filter_2stage(run.data(), k_frames, a1, b1, a2, b2, order, c);
-        for (long f = 0; f < k_frames; ++f)
-            samples[f * channels + c] = out[f];
-    }
-    dsp->filter_destroy();
+    design_into(dsp, row.first, row.request, a1, b1);
+    design_into(dsp, row.second, row.request, a2, b2);
+    const int order = row.second == design::high2 ? 2 : 4;
+    zq_test::filter_each_channel(dsp, {row.second != design::none, order, a1, b1, a2, b2}, samples,
+                                 channels);
     return samples;
 }
 
 // Interleaved frames through process_planar, one array per channel.
 void process_as_planar(filter_engine& engine, float* interleaved, long frames) {
     const int channels = engine.channels();
-    std::vector<std::vector<float>> runs(channels, std::vector<float>(frames));
+    std::vector<float> planar(frames * channels);
     std::vector<float*> channel_data;
-    for (int c = 0; c < channels; ++c) {
-        for (long f = 0; f < frames; ++f)
-            runs[c][f] = interleaved[f * channels + c];
-        channel_data.push_back(runs[c].data());
-    }
-    engine.process_planar(channel_data.data(), frames);
     for (int c = 0; c < channels; ++c)
-        for (long f = 0; f < frames; ++f)
-            interleaved[f * channels + c] = runs[c][f];
+        channel_data.push_back(planar.data() + c * frames);
+    audio_channel_api::deinterleave(channels, int(frames), interleaved, planar.data());
+    engine.process_planar(channel_data.data(), frames);
+    audio_channel_api::interleave(channels, int(frames), planar.data(), interleaved);
 }
 
 TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {

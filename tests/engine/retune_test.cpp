@@ -24,24 +24,17 @@ filter_request asked(float high_hz, float low_hz) {
     return {high_hz > 0, high_hz, low_hz > 0, khz_from_hz(low_hz)};
 }
 
-// Channel c of an interleaved block, filtered on through the literal path: the plan's
-// coefficients designed into arrays the library reads, history carried by `dsp`.
+// An interleaved block filtered on through the literal path: the plan's coefficients designed
+// into arrays the library reads, history carried by `dsp`.
 void filter_literally(ns_audio_dsp::libdspaudio& dsp, const filter_request& request,
                       std::vector<float>& interleaved) {
     float a1[k_first_section_length] = {}, b1[k_first_section_length] = {};
     float a2[k_second_section_length] = {}, b2[k_second_section_length] = {};
     const section_plan plan = plan_for(request, k_rate);
     design_exact(dsp, plan, a1, b1, a2, b2);
-    if (plan.bypass) return;
-    const exact_sections sections{plan.two_stage, plan.order, a1, b1, a2, b2};
-    std::vector<float> channel(k_part_frames);
-    for (int c = 0; c < k_channels; ++c) {
-        for (int f = 0; f < k_part_frames; ++f)
-            channel[f] = interleaved[f * k_channels + c];
-        const float* out = filter_exact_channel(dsp, sections, channel.data(), k_part_frames, c);
-        for (int f = 0; f < k_part_frames; ++f)
-            interleaved[f * k_channels + c] = out[f];
-    }
+    if (!plan.bypass)
+        zq_test::filter_each_channel(dsp, {plan.two_stage, plan.order, a1, b1, a2, b2}, interleaved,
+                                     k_channels);
 }
 
 std::vector<biquad> precise_chain(const filter_request& request) {
@@ -86,11 +79,9 @@ std::vector<float> filtered_on(realization kind, const filter_request& before,
         filter_in_double(after, state, second);
         return second;
     }
-    ns_audio_dsp::libdspaudio dsp;
-    dsp.filter_init(2000);
+    zq_test::filter_library dsp;
     filter_literally(dsp, before, first);
     filter_literally(dsp, after, second);
-    dsp.filter_destroy();
     return second;
 }
 

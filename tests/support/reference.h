@@ -1,7 +1,9 @@
-// What the test suites share: the seeded noise signal, bit-for-bit comparison, and plain
-// double-precision references for the filters, transforms and convolutions.
+// What the test suites share: the seeded noise signal, bit-for-bit comparison, the literal
+// per-channel filter path, and plain double-precision references for the filters, transforms
+// and convolutions.
 #pragma once
 
+#include <dsp/arma_lanes.h>
 #include <dsp/libdspaudio>
 
 #include <gtest/gtest.h>
@@ -104,6 +106,25 @@ struct filter_library : ns_audio_dsp::libdspaudio {
     filter_library() { EXPECT_TRUE(filter_init(2000)); }
     ~filter_library() { filter_destroy(); }
 };
+
+// Each channel of an interleaved block filtered in turn by arma_filter or arma_filter_2stage,
+// channel c going on from filter_state[c]: the literal path every faster one must reproduce.
+inline void filter_each_channel(ns_audio_dsp::libdspaudio& dsp,
+                                const ns_audio_dsp::arma_sections& s,
+                                std::vector<float>& interleaved, int channels) {
+    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
+    const int n = static_cast<int>(frames);
+    std::vector<float> channel(frames);
+    for (int c = 0; c < channels; ++c) {
+        for (std::size_t f = 0; f < frames; ++f)
+            channel[f] = interleaved[f * channels + c];
+        const float* out = s.two_stage ? dsp.arma_filter_2stage(channel.data(), n, s.a1, s.b1, s.a2,
+                                                                s.b2, s.order, c)
+                                       : dsp.arma_filter(channel.data(), n, s.a1, s.b1, s.order, c);
+        for (std::size_t f = 0; f < frames; ++f)
+            interleaved[f * channels + c] = out[f];
+    }
+}
 
 // The polynomial c[0] + c[1]·z^-1 + ... + c[order]·z^-order at z = e^(j2πf), in double.
 inline std::complex<double> polynomial_at(const float* c, int order, double f) {

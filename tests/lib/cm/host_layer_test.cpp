@@ -84,8 +84,13 @@ struct BareComponent : CMMultipleQueueComponent {
     std::string handled;
 };
 
-TEST(DefaultComponent, ProcessAndFlushThrowTheFrameworkException) {
+// The framework's defaults: a plain status, a reset that succeeds, and process and flush that
+// throw its exception, which the runloop hands to the component.
+TEST(DefaultComponent, ThrowsTheFrameworkExceptionWhichTheRunloopHandsOn) {
     BareComponent component;
+    const CComponentStatus status = component.getStatus();
+    EXPECT_TRUE(status.state == 0 && status.word2 == 0u && status.word3 == 0u);
+    EXPECT_EQ(component.componentWillReset(), 0);
     const auto expect_thrown = [](auto call, int line, const char* function, const char* what) {
         try {
             call();
@@ -103,33 +108,12 @@ TEST(DefaultComponent, ProcessAndFlushThrowTheFrameworkException) {
     expect_thrown([&] { component.flush(); }, 218, "void ZQ::CM::CMMultipleQueueComponent::flush()",
                   "flush() not implemented!");
     EXPECT_EQ(ZQ::CString::createWithFormat("%s=%d", "n", 42).str(), "n=42");
-}
 
-TEST(DefaultComponent, StatusIsDefaultResetSucceedsAndTheRunloopHandsOnExceptions) {
-    BareComponent component;
-    const CComponentStatus status = component.getStatus();
-    EXPECT_TRUE(status.state == 0 && status.word2 == 0u && status.word3 == 0u);
-    EXPECT_EQ(component.componentWillReset(), 0);
     const auto queue = ZQ::makeRPtr<CFrameQueue>();
     queue->put(RPtr<const RFrame>(ZQ::makeRPtr<RFrame>(4u)));
     component.setInputReader(0, queue);
     component.runloop(nullptr);
     EXPECT_EQ(component.handled, "process() not implemented!");
-}
-
-// A host holds a filter by its RFilter pointer and deletes it through that pointer.
-TEST(Filter, AnswersTheFilterTypeCodeAndIsDeletedThroughItsBase) {
-    struct NullFilter : RFilter {
-        explicit NullFilter(bool& destroyed) : destroyed_(destroyed) {}
-        ~NullFilter() override { destroyed_ = true; }
-        int configure(RFilterConfiguration&) override { return 0; }
-        bool& destroyed_;
-    };
-    bool destroyed = false;
-    RFilter* filter = new NullFilter(destroyed);
-    EXPECT_EQ(filter->type(), 0x666C7472u);
-    delete filter;
-    EXPECT_TRUE(destroyed);
 }
 
 } // namespace

@@ -17,24 +17,10 @@ const Settings k_band{1, 1, 1000, 4};
 // coefficients the component chose.
 std::vector<float> filter_directly(pass_filter& filter, std::vector<float> interleaved,
                                    int channels) {
-    ns_audio_dsp::libdspaudio dsp;
-    dsp.filter_init(2000);
-    const auto step = static_cast<std::size_t>(channels);
-    const std::size_t frames = interleaved.size() / step;
-    for (int c = 0; c < channels; ++c) {
-        std::vector<float> channel(frames);
-        for (std::size_t f = 0; f < frames; ++f)
-            channel[f] = interleaved[f * step + c];
-        const int n = static_cast<int>(frames);
-        const float* out =
-            filter.two_stage
-                ? dsp.arma_filter_2stage(channel.data(), n, filter.a1, filter.b1, filter.a2,
-                                         filter.b2, filter.order, c)
-                : dsp.arma_filter(channel.data(), n, filter.a1, filter.b1, filter.order, c);
-        for (std::size_t f = 0; f < frames; ++f)
-            interleaved[f * step + c] = out[f];
-    }
-    dsp.filter_destroy();
+    zq_test::filter_library dsp;
+    zq_test::filter_each_channel(
+        dsp, {filter.two_stage, filter.order, filter.a1, filter.b1, filter.a2, filter.b2},
+        interleaved, channels);
     return interleaved;
 }
 
@@ -95,32 +81,6 @@ TEST(ModuleHost, FramesComeOutAsTheLibraryFiltersEachChannelWhateverTheFrameSize
                 EXPECT_EQ(host.run(signal, frames * static_cast<std::size_t>(channels)), expected);
             }
         }
-    }
-}
-
-TEST(Process, BypassForwardsFramesUntouchedAndFilteringReportsAnEmptyQueue) {
-    pass_filter bypass, low;
-    Host bypass_host(bypass), low_host(low);
-    ASSERT_EQ(bypass_host.configure({}, 2), 0);
-    ASSERT_EQ(low_host.configure(hl_pass_test::k_filtering_modes[0], 2), 0);
-    EXPECT_TRUE(bypass.process());
-    EXPECT_FALSE(low.process());
-}
-
-TEST(Process, ChannelsNeverAffectEachOther) {
-    std::vector<float> signal = random_floats(3 * 4000, 5);
-    pass_filter filter, other;
-    Host host(filter), other_host(other);
-    ASSERT_EQ(host.configure(k_band, 3), 0);
-    ASSERT_EQ(other_host.configure(k_band, 3), 0);
-    const std::vector<float> out = host.run(signal, 3 * 700);
-    for (std::size_t f = 0; f < 4000; ++f)
-        signal[f * 3 + 1] = 0.0f; // silence the middle channel only
-    const std::vector<float> quiet = other_host.run(signal, 3 * 700);
-    for (std::size_t f = 0; f < 4000; ++f) {
-        EXPECT_EQ(quiet[f * 3], out[f * 3]);
-        EXPECT_EQ(quiet[f * 3 + 1], 0.0f);
-        EXPECT_EQ(quiet[f * 3 + 2], out[f * 3 + 2]);
     }
 }
 
