@@ -87,6 +87,8 @@ const failure_case k_failures[] = {
     {"--set hPass=1", 1, "the high-pass cut-off 100 Hz is outside 50 Hz .. 45 Hz", "in100.wav"},
     {"--highpass 1e-320", 1, "is outside 50 .. 21600"},
     {"--highpass 1e999", 1, "\"1e999\" is not a finite number"},
+    {"--highpass 4000 --lowpass 300", 1, "the band is inverted"},
+    {"--precise --highpass 4000 --lowpass 300", 1, "the band is inverted"},
     {"--frames abc", 1, "--frames: \"abc\" is not a whole number"},
     {"--frames 0", 1, "--frames: Value 0 not in range"},
     {"", 3, "its name is 256 bytes long", "in.wav", k_long_name},

