@@ -126,6 +126,32 @@ inline void filter_each_channel(ns_audio_dsp::libdspaudio& dsp,
     }
 }
 
+// What a section of the exact filter holds: a Butterworth design of order 4 or 2.
+enum class section_design { none, low4, high4, high2 };
+
+// Interleaved channels through the literal recursions of sections designed straight through
+// the library, at cut-offs given as fractions of the rate. A second section makes the cascade
+// two-stage, two second-order high-passes make it order 2; a second-order first section of an
+// order-4 cascade has its higher coefficients zero.
+inline std::vector<float> filtered_as_designed(section_design first, section_design second,
+                                               float high, float low,
+                                               std::vector<float> interleaved, int channels) {
+    if (first == section_design::none) return interleaved;
+    filter_library dsp;
+    float a1[9] = {}, b1[9] = {}, a2[5] = {}, b2[5] = {};
+    const auto design = [&](section_design d, float* a, float* b) {
+        if (d == section_design::low4) dsp.butter_lp_design(low, 4, a, b);
+        if (d == section_design::high4) dsp.butter_hp_design(high, 4, a, b);
+        if (d == section_design::high2) dsp.butter_hp_design(high, 2, a, b);
+    };
+    design(first, a1, b1);
+    design(second, a2, b2);
+    const int order = second == section_design::high2 ? 2 : 4;
+    filter_each_channel(dsp, {second != section_design::none, order, a1, b1, a2, b2}, interleaved,
+                        channels);
+    return interleaved;
+}
+
 // The polynomial c[0] + c[1]·z^-1 + ... + c[order]·z^-order at z = e^(j2πf), in double.
 inline std::complex<double> polynomial_at(const float* c, int order, double f) {
     std::complex<double> sum = 0.0;

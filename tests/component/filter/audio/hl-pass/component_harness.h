@@ -22,11 +22,6 @@ struct Settings {
     float l_frequency = 0.0f;
 };
 
-// The filtering modes: low-pass, high-pass split and whole, band with a padded and a full
-// high section.
-const Settings k_filtering_modes[] = {
-    {-1, 1, 0, 2.0f}, {1, -1, 100, 0}, {1, -1, 1000, 0}, {1, 1, 300, 4}, {1, 1, 1000, 4}};
-
 // Drives a component as a host does: the class itself or an instance made by the module.
 class Host {
 public:
