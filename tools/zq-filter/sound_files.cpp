@@ -352,7 +352,7 @@ sound_output::sound_output(const std::string& path, const output_description& de
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     const int samples = info.format & SF_FORMAT_SUBMASK;
     clamps_ = samples != SF_FORMAT_FLOAT && samples != SF_FORMAT_DOUBLE;
-    lossy_ = is_lossy(samples);
+    follows_call_sizes_ = is_lossy(samples);
     // A PEAK chunk carries the time of writing, so the same samples would not give the same file.
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }

@@ -111,10 +111,11 @@ public:
     // What OUTPUT's container could not keep of the metadata, for a note; empty when nothing.
     const std::string& metadata_lost() const noexcept { return metadata_lost_; }
 
-    // True where the encoder's output depends on how the samples are split among calls: Vorbis
-    // shapes its blocks from what each call brings, so the same samples written in larger
-    // pieces come out different. Linear and FLAC encodings take any split.
-    bool follows_call_sizes() const noexcept { return lossy_; }
+    // True where the encoder's output may depend on how the samples are split among calls:
+    // Vorbis shapes its blocks from what each call brings, so the same samples written in
+    // larger pieces come out different, and the other lossy codecs get the same care. Linear
+    // and FLAC encodings take any split.
+    bool follows_call_sizes() const noexcept { return follows_call_sizes_; }
 
     // Also starts writing what is written to disk every few megabytes, so that commit() finds
     // little left to flush.
@@ -134,7 +135,7 @@ private:
     int descriptor_ = -1; // -1 for standard output
     SNDFILE* file_ = nullptr;
     bool clamps_ = false;
-    bool lossy_ = false;
+    bool follows_call_sizes_ = false;
     std::vector<float> clamped_;
     sf_count_t frames_since_writeback_ = 0;
 };
