@@ -12,7 +12,7 @@ namespace ns_filter_engine {
 namespace {
 
 constexpr long k_block = exact_filter::k_block;
-constexpr float k_precise_lowest_hz = 10.0f;
+constexpr double k_precise_lowest_hz = 10.0;
 constexpr double k_precise_highest_fraction = 0.49;
 
 std::string hz_text(double hz) {
@@ -31,29 +31,34 @@ std::string check_cutoff(const char* side, double hz, double low_hz, double high
            range_text(low_hz, high_hz) + " at " + hz_text(rate);
 }
 
+// The exact realization's bounds hold for the cut-offs the component reads; the band's edges
+// are compared as typed, so that one rule holds for every realization and every value.
 std::string check_cutoffs(double rate, const engine_settings& settings) {
-    const filter_request& r = settings.request;
-    const double low_hz = 1000.0 * double{r.low_khz};
-    const cutoff_bounds bounds = bounds_for(settings.kind, rate);
+    const filter_request& typed = settings.request;
+    const filter_request r =
+        settings.kind == realization::exact ? as_component_reads(typed) : typed;
+    const cutoff_limits limits = limits_for(settings.kind, rate);
     std::string why;
     if (r.high_pass)
-        why = check_cutoff("high-pass", r.high_hz, bounds.high_min_hz, bounds.high_max_hz, rate);
+        why = check_cutoff("high-pass", r.high_hz, limits.high_min_hz, limits.high_max_hz, rate);
     if (why.empty() && r.low_pass)
-        why = check_cutoff("low-pass", low_hz, 1000.0 * double{bounds.low_min_khz},
-                           1000.0 * double{bounds.low_max_khz}, rate);
-    if (why.empty() && r.high_pass && r.low_pass && !(r.high_hz < low_hz))
-        why = "the band is inverted: the high-pass cut-off " + hz_text(r.high_hz) +
-              " is not below the low-pass cut-off " + hz_text(low_hz);
+        why = check_cutoff("low-pass", r.low_hz, limits.low_min_hz, limits.low_max_hz, rate);
+    if (why.empty() && r.high_pass && r.low_pass && !(typed.high_hz < typed.low_hz))
+        why = "the band is inverted: the high-pass cut-off " + hz_text(typed.high_hz) +
+              " is not below the low-pass cut-off " + hz_text(typed.low_hz);
     return why;
 }
 
 } // namespace
 
-cutoff_bounds bounds_for(realization kind, double rate) noexcept {
-    if (kind == realization::exact) return bounds_at(rate);
-    const auto highest_hz = static_cast<float>(k_precise_highest_fraction * rate);
-    return {k_precise_lowest_hz, highest_hz, khz_from_hz(k_precise_lowest_hz),
-            khz_from_hz(highest_hz)};
+cutoff_limits limits_for(realization kind, double rate) noexcept {
+    if (kind == realization::exact) {
+        const cutoff_bounds bounds = bounds_at(rate);
+        return {bounds.high_min_hz, bounds.high_max_hz, hz_from_khz(bounds.low_min_khz),
+                hz_from_khz(bounds.low_max_khz)};
+    }
+    const double highest_hz = k_precise_highest_fraction * rate;
+    return {k_precise_lowest_hz, highest_hz, k_precise_lowest_hz, highest_hz};
 }
 
 std::string check_settings(double rate, int channels, const engine_settings& settings) {

@@ -34,16 +34,20 @@ struct engine_settings {
 
 constexpr int k_max_channels = 10;
 
-// The cut-offs a realization accepts at a rate: the component's bounds for exact,
-// 10 Hz .. 0.49 x rate on both sides for precise.
-cutoff_bounds bounds_for(realization kind, double rate) noexcept;
+// The cut-offs a realization accepts at a rate, in Hz on both sides: the component's bounds for
+// exact, 10 Hz .. 0.49 x rate for precise.
+struct cutoff_limits {
+    double high_min_hz, high_max_hz;
+    double low_min_hz, low_max_hz;
+};
+cutoff_limits limits_for(realization kind, double rate) noexcept;
 
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
-// 1..10, cut-offs outside bounds_for at that rate, a precise order other than 2/4/6/8,
-// flush_subnormals with exact, and a band whose high-pass cut-off is not below its low-pass
-// cut-off. Exact designs that are numerically
-// unsound are the soundness check's business, not this one's.
+// 1..10, cut-offs outside limits_for at that rate (exact: as the component reads them), a precise
+// order other than 2/4/6/8, flush_subnormals with exact, and a band whose high-pass cut-off is not
+// below its low-pass cut-off. Exact designs that are numerically unsound are the soundness check's
+// business, not this one's.
 std::string check_settings(double rate, int channels, const engine_settings& settings);
 
 class filter_engine {
@@ -64,7 +68,7 @@ public:
     // when the sections stay the same and only their cut-offs move; a change of sections (a
     // side switched on or off, or an exact high-pass crossing the fraction where it splits
     // into two sections) restarts it from silence. Precondition: the cut-offs of the sides
-    // switched on lie within bounds_for(this engine's realization, rate); unlike
+    // switched on lie within limits_for(this engine's realization, rate); unlike
     // check_settings, an inverted band is allowed (its sections in cascade pass almost
     // nothing).
     void retune(const filter_request& request) noexcept;

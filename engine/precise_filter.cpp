@@ -183,7 +183,7 @@ void precise_filter::design(const filter_request& request) noexcept {
         design_butterworth(kind, order_, cutoff_hz, rate_, &sections_[first]);
     };
     if (high_pass_) add(design_kind::high_pass, request.high_hz);
-    if (low_pass_) add(design_kind::low_pass, 1000.0 * double{request.low_khz});
+    if (low_pass_) add(design_kind::low_pass, request.low_hz);
 }
 
 void precise_filter::retune(const filter_request& request) noexcept {

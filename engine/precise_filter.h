@@ -22,7 +22,7 @@ std::vector<biquad> butterworth_sections(design_kind kind, int order, double cut
 class precise_filter {
 public:
     // The high-pass section chain (when request.high_pass) followed by the low-pass one (when
-    // request.low_pass), each of `order`, at request.high_hz and 1000 x request.low_khz.
+    // request.low_pass), each of `order`, at request.high_hz and request.low_hz.
     // Preconditions (checked by the engine, not here): channels >= 1, order 2/4/6/8, cut-offs
     // inside (0, rate / 2). With flush_subnormals, filtering runs with subnormal numbers
     // flushed to zero (see engine_settings).

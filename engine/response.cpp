@@ -32,7 +32,7 @@ std::vector<biquad> precise_sections(double rate, const engine_settings& setting
         all.insert(all.end(), side.begin(), side.end());
     };
     if (r.high_pass) append(design_kind::high_pass, r.high_hz);
-    if (r.low_pass) append(design_kind::low_pass, 1000.0 * double{r.low_khz});
+    if (r.low_pass) append(design_kind::low_pass, r.low_hz);
     return all;
 }
 

@@ -25,6 +25,17 @@ float khz_from_hz(double hz) {
     return static_cast<float>(hz / 1000.0);
 }
 
+double hz_from_khz(float khz) {
+    return 1000.0 * double{khz};
+}
+
+filter_request as_component_reads(const filter_request& request) {
+    filter_request read = request;
+    read.high_hz = static_cast<float>(request.high_hz);
+    read.low_hz = hz_from_khz(khz_from_hz(request.low_hz));
+    return read;
+}
+
 bool usable_rate(double rate) {
     // Truncating to int is defined below 2^31; NaN and infinity fail one of the comparisons.
     return rate > 0.0 && rate * 0.45 < 2147483648.0;
@@ -92,8 +103,8 @@ section_plan plan_sections(int mode, float high_fraction, float low_fraction) {
 
 section_plan plan_for(const filter_request& request, double rate) {
     return plan_sections(mode_of(request.high_pass, request.low_pass),
-                         high_fraction_of(request.high_hz, rate),
-                         low_fraction_of(request.low_khz, rate));
+                         high_fraction_of(static_cast<float>(request.high_hz), rate),
+                         low_fraction_of(khz_from_hz(request.low_hz), rate));
 }
 
 bool same_layout(const section_plan& a, const section_plan& b) noexcept {

@@ -8,20 +8,28 @@
 
 namespace ns_filter_engine {
 
-// What a user asks of the filter, in the component's own units: the high-pass cut-off in Hz,
-// the low-pass cut-off in kHz.
+// The component's defaults, in its own units: the high-pass cut-off in Hz, the low-pass one in
+// kHz.
 constexpr float k_default_high_hz = 100.0f;
 constexpr float k_default_low_khz = 4.0f;
 
+// What a user asks of the filter: both cut-offs in Hz, as typed. The exact realization reads
+// them as the component's single-precision settings (plan_for); the precise one designs at
+// these values.
 struct filter_request {
     bool high_pass = false;
-    float high_hz = k_default_high_hz;
+    double high_hz = k_default_high_hz;
     bool low_pass = false;
-    float low_khz = k_default_low_khz;
+    double low_hz = 1000.0 * double{k_default_low_khz};
 };
 
 // A low-pass cut-off in Hz as the component's kHz setting, rounded as a host hands it over.
 float khz_from_hz(double hz);
+// The component's kHz setting in Hz. khz_from_hz(hz_from_khz(k)) == k for every float k: the
+// product is exact in double and the quotient rounds back to it.
+double hz_from_khz(float khz);
+// The cut-offs as the component reads them from its settings, in Hz.
+filter_request as_component_reads(const filter_request& request);
 
 // Whether the filter can work at a sample rate: a positive number of Hz small enough that the
 // high-pass bound, 0.45 x rate in whole Hz, fits an int. Front-ends refuse any other rate.

@@ -153,12 +153,12 @@ std::string level_text(double db) {
 }
 
 std::string filter_text(const filter_request& request, double rate) {
-    const double low_hz = 1000.0 * double{request.low_khz};
     const std::string at = printed("at %g Hz a ", rate);
     if (request.high_pass && request.low_pass)
-        return at + printed("%g Hz", request.high_hz) + printed(" .. %g Hz band-pass", low_hz);
+        return at + printed("%g Hz", request.high_hz) +
+               printed(" .. %g Hz band-pass", request.low_hz);
     if (request.high_pass) return at + printed("%g Hz high-pass", request.high_hz);
-    return at + printed("%g Hz low-pass", low_hz);
+    return at + printed("%g Hz low-pass", request.low_hz);
 }
 
 void add(soundness_report& report, verdict severity, std::string message) {

@@ -34,9 +34,9 @@ engine_settings settings_from(const filter_choice& choice) {
     engine_settings settings;
     filter_request& request = settings.request;
     request.high_pass = choice.highpass_hz.has_value();
-    if (request.high_pass) request.high_hz = static_cast<float>(*choice.highpass_hz);
+    if (request.high_pass) request.high_hz = *choice.highpass_hz;
     request.low_pass = choice.lowpass_hz.has_value();
-    if (request.low_pass) request.low_khz = khz_from_hz(*choice.lowpass_hz);
+    if (request.low_pass) request.low_hz = *choice.lowpass_hz;
     settings.kind = choice.precise ? realization::precise : realization::exact;
     settings.precise_order = choice.order;
     return settings;

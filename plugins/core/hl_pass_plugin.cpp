@@ -9,11 +9,11 @@ namespace ns_hl_pass_plugin {
 
 namespace {
 
-using ns_filter_engine::bounds_for;
-using ns_filter_engine::cutoff_bounds;
+using ns_filter_engine::cutoff_limits;
 using ns_filter_engine::exact_verdict;
 using ns_filter_engine::filter_engine;
 using ns_filter_engine::filter_request;
+using ns_filter_engine::limits_for;
 using ns_filter_engine::realization;
 
 // The range hosts show: every cut-off either engine takes at 44.1 and 48 kHz, and most of what
@@ -31,15 +31,13 @@ float clamped(float value, double lowest, double highest) {
     return value > highest ? static_cast<float>(highest) : value;
 }
 
-filter_request request_within(const cutoff_bounds& bounds,
+filter_request request_within(const cutoff_limits& limits,
                               const float (&controls)[k_control_ports]) {
     filter_request request;
     request.high_pass = switched_on(controls[port_hp]);
-    request.high_hz = clamped(controls[port_hp_freq], bounds.high_min_hz, bounds.high_max_hz);
+    request.high_hz = clamped(controls[port_hp_freq], limits.high_min_hz, limits.high_max_hz);
     request.low_pass = switched_on(controls[port_lp]);
-    request.low_khz = ns_filter_engine::khz_from_hz(clamped(controls[port_lp_freq],
-                                                            1000.0 * double{bounds.low_min_khz},
-                                                            1000.0 * double{bounds.low_max_khz}));
+    request.low_hz = clamped(controls[port_lp_freq], limits.low_min_hz, limits.low_max_hz);
     return request;
 }
 
@@ -78,7 +76,7 @@ const plugin_kind k_kinds[k_plugin_kinds] = {
 plugin_settings settle(const float (&controls)[k_control_ports], double rate) noexcept {
     realization kind =
         switched_on(controls[port_precise]) ? realization::precise : realization::exact;
-    const filter_request request = request_within(bounds_for(kind, rate), controls);
+    const filter_request request = request_within(limits_for(kind, rate), controls);
     // The exact bounds lie inside the precise ones, so the request needs no second clamping.
     if (kind == realization::exact &&
         exact_verdict(rate, request) == ns_filter_engine::verdict::unsound)
@@ -89,8 +87,8 @@ plugin_settings settle(const float (&controls)[k_control_ports], double rate) no
 hl_pass_instance::hl_pass_instance(double rate, int channels)
     : rate_(rate), channels_(channels), exact_(rate, channels, bypass(realization::exact)),
       precise_(rate, channels, bypass(realization::precise)), active_(&exact_) {
-    const cutoff_bounds bounds = bounds_for(realization::exact, rate);
-    if (!(bounds.high_min_hz <= bounds.high_max_hz && bounds.low_min_khz <= bounds.low_max_khz))
+    const cutoff_limits limits = limits_for(realization::exact, rate);
+    if (!(limits.high_min_hz <= limits.high_max_hz && limits.low_min_hz <= limits.low_max_hz))
         throw std::invalid_argument("no cut-off fits below half the sample rate");
 }
 

@@ -3,7 +3,7 @@
 // never allocates, locks, prints or blocks.
 //
 // What an instance does with its controls:
-// - A cut-off outside what the running engine accepts at the host's rate (bounds_for) is
+// - A cut-off outside what the running engine accepts at the host's rate (limits_for) is
 //   clamped to the nearest bound; a cut-off that is not a number counts as the lowest.
 // - precise off runs the exact engine, bit for bit what zq-filter writes, unless the soundness
 //   check finds the exact design unsound at this rate (unstable, or a boost nobody asked

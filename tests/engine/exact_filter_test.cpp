@@ -28,8 +28,9 @@ constexpr long k_frames = 5000;
 // Each channel designed and filtered in one call of the library's recursions.
 std::vector<float> filtered_by_library(const mode_row& row, const std::vector<float>& samples,
                                        int channels) {
-    const float high = static_cast<float>(double{row.request.high_hz} / k_rate);
-    const float low = static_cast<float>(double{1000.0f * row.request.low_khz} / k_rate);
+    const float high = static_cast<float>(row.request.high_hz / k_rate);
+    const float low =
+        static_cast<float>(double{1000.0f * khz_from_hz(row.request.low_hz)} / k_rate);
     return zq_test::filtered_as_designed(row.first, row.second, high, low, samples, channels);
 }
 
@@ -51,14 +52,14 @@ TEST(ExactFilter, EngineFiltersEachModeAsTheLibraryDoes) {
     // whose both edges lie below 240 Hz runs as its low-pass.
     const mode_row rows[] = {
         {"bypass", {}, design::none, design::none},
-        {"low-pass", {false, 100.0f, true, 4.0f}, design::low4, design::none},
-        {"high-pass", {true, 1000.0f, false, 4.0f}, design::high4, design::none},
-        {"low high-pass", {true, 500.0f, false, 4.0f}, design::high2, design::high2},
-        {"high-pass at 720 Hz", {true, 720.0f, false, 4.0f}, design::high2, design::high2},
-        {"high-pass at 721 Hz", {true, 721.0f, false, 4.0f}, design::high4, design::none},
-        {"band", {true, 1000.0f, true, 4.0f}, design::high4, design::low4},
-        {"band, low high-pass", {true, 300.0f, true, 4.0f}, design::high2, design::low4},
-        {"band below 240 Hz", {true, 100.0f, true, 0.2f}, design::low4, design::none},
+        {"low-pass", {false, 100.0, true, 4000.0}, design::low4, design::none},
+        {"high-pass", {true, 1000.0f, false, 4000.0}, design::high4, design::none},
+        {"low high-pass", {true, 500.0f, false, 4000.0}, design::high2, design::high2},
+        {"high-pass at 720 Hz", {true, 720.0f, false, 4000.0}, design::high2, design::high2},
+        {"high-pass at 721 Hz", {true, 721.0f, false, 4000.0}, design::high4, design::none},
+        {"band", {true, 1000.0, true, 4000.0}, design::high4, design::low4},
+        {"band, low high-pass", {true, 300.0, true, 4000.0}, design::high2, design::low4},
+        {"band below 240 Hz", {true, 100.0, true, 200.0}, design::low4, design::none},
     };
     const long splits[] = {1, 7, 1000, 1500, 2492}; // adds up to k_frames
     for (const mode_row& row : rows)

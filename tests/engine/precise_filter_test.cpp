@@ -34,7 +34,7 @@ struct precise_case {
 #include "data/precise_reference.inc"
 
 filter_request request_of(const precise_case& c) {
-    return {c.high_hz > 0.0f, c.high_hz, c.low_khz > 0.0f, c.low_khz};
+    return {c.high_hz > 0.0f, c.high_hz, c.low_khz > 0.0f, hz_from_khz(c.low_khz)};
 }
 
 // The largest deviation from scipy's output, relative to the output's peak magnitude.
@@ -97,7 +97,7 @@ TEST(PreciseFilter, AgreesWithScipyOutputsAndResponse) {
 // filtered side by side in pairs, so three channels take both paths).
 TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
     constexpr long frames = 9000;
-    engine_settings settings{{true, 40.0f, true, 12.0f}, realization::precise, 8};
+    engine_settings settings{{true, 40.0, true, 12000.0}, realization::precise, 8};
     for (const int channels : {1, 2, 3}) {
         const std::vector<float> input = zq_test::random_floats(frames * channels, 5u);
         std::vector<std::vector<float>> planar(channels, std::vector<float>(frames));
@@ -129,7 +129,7 @@ TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
 // does pass through that range. Exact refuses to flush.
 TEST(PreciseFilter, FlushingSubnormalsZeroesOnlyTheSubnormalOutputs) {
     constexpr long frames = 20000;
-    engine_settings settings{{true, 300.0f, true, 4.0f}, realization::precise, 4};
+    engine_settings settings{{true, 300.0, true, 4000.0}, realization::precise, 4};
     std::vector<float> kept(frames), flushed(frames);
     kept[0] = flushed[0] = 1.0f;
     filter_engine(48000.0, 1, settings).process_interleaved(kept.data(), frames);

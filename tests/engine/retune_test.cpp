@@ -21,7 +21,7 @@ constexpr int k_part_frames = 1500;
 
 // Cut-offs in Hz, 0 for a side switched off.
 filter_request asked(float high_hz, float low_hz) {
-    return {high_hz > 0, high_hz, low_hz > 0, khz_from_hz(low_hz)};
+    return {high_hz > 0, high_hz, low_hz > 0, low_hz};
 }
 
 // An interleaved block filtered on through the literal path: the plan's coefficients designed
@@ -44,7 +44,7 @@ std::vector<biquad> precise_chain(const filter_request& request) {
         chain.insert(chain.end(), side.begin(), side.end());
     };
     if (request.high_pass) add(design_kind::high_pass, request.high_hz);
-    if (request.low_pass) add(design_kind::low_pass, 1000.0 * double{request.low_khz});
+    if (request.low_pass) add(design_kind::low_pass, request.low_hz);
     return chain;
 }
 

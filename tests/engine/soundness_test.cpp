@@ -12,7 +12,7 @@ namespace {
 using namespace ns_filter_engine;
 
 filter_request asked(float high_hz, float low_hz) {
-    return {high_hz > 0, high_hz, low_hz > 0, khz_from_hz(low_hz)};
+    return {high_hz > 0, high_hz, low_hz > 0, low_hz};
 }
 
 struct verdict_case {

@@ -45,7 +45,7 @@ TEST(Settle, ClampsToTheRunningEngineAtTheHostsRate) {
         EXPECT_EQ(got.request.high_pass, each.settled[0] == 1);
         EXPECT_EQ(got.request.low_pass, each.settled[2] == 1);
         EXPECT_EQ(got.request.high_hz, each.settled[1]);
-        EXPECT_EQ(got.request.low_khz, ns_filter_engine::khz_from_hz(each.settled[3]));
+        EXPECT_EQ(got.request.low_hz, each.settled[3]);
     }
 }
 

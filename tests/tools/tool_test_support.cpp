@@ -151,7 +151,8 @@ std::vector<float> filter_with_engine(const sound& input, float high_hz, float l
                                       realization kind) {
     ns_filter_engine::engine_settings settings;
     settings.kind = kind;
-    settings.request = {high_hz > 0.0f, high_hz, low_khz > 0.0f, low_khz};
+    settings.request = {high_hz > 0.0f, high_hz, low_khz > 0.0f,
+                        ns_filter_engine::hz_from_khz(low_khz)};
     ns_filter_engine::filter_engine engine(input.rate, input.channels, settings);
     std::vector<float> output = input.samples;
     engine.process_interleaved(output.data(), static_cast<long>(output.size()) / input.channels);

@@ -398,9 +398,11 @@ std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
     auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
     component_said = capture.release();
     configuration.require_all_known();
-    check_exact_request(rate, channels,
-                        read_filter_request(configuration, ns_filter_engine::bounds_at(rate)),
-                        chosen.strict);
+    check_exact_request(
+        rate, channels,
+        read_filter_request(configuration, ns_filter_engine::limits_for(
+                                               ns_filter_engine::realization::exact, rate)),
+        chosen.strict);
     return session;
 }
 
@@ -472,7 +474,7 @@ void print_response(const options& chosen) {
     try {
         request = read_filter_request(
             configuration,
-            ns_filter_engine::bounds_for(ns_filter_engine::realization::precise, rate));
+            ns_filter_engine::limits_for(ns_filter_engine::realization::precise, rate));
     } catch (const ZQ::CException&) {
         throw tool_error(failure::usage, configuration.violation());
     }

@@ -18,7 +18,7 @@ engine_settings precise_settings(double sample_rate, int order, checked_configur
     chosen.precise_order = order;
     try {
         chosen.request = read_filter_request(
-            settings, ns_filter_engine::bounds_for(realization::precise, sample_rate));
+            settings, ns_filter_engine::limits_for(realization::precise, sample_rate));
     } catch (const ZQ::CException&) {
         throw tool_error(failure::usage, settings.violation());
     }

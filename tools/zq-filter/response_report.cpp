@@ -118,7 +118,7 @@ void row(std::FILE* out, const std::string& label, const std::string& exact,
 std::vector<double> landmarks(double rate, const filter_request& request) {
     std::vector<double> points(std::begin(k_landmarks_hz), std::end(k_landmarks_hz));
     if (request.high_pass) points.push_back(request.high_hz);
-    if (request.low_pass) points.push_back(1000.0 * double{request.low_khz});
+    if (request.low_pass) points.push_back(request.low_hz);
     points.erase(std::remove_if(points.begin(), points.end(),
                                 [rate](double hz) { return !(hz < rate / 2); }),
                  points.end());
@@ -132,7 +132,7 @@ std::string filter_text(const filter_request& request) {
     std::string text;
     if (request.high_pass) text = printed("high-pass %g Hz", request.high_hz);
     if (request.low_pass)
-        text += (text.empty() ? "" : ", ") + printed("low-pass %g Hz", 1000.0 * request.low_khz);
+        text += (text.empty() ? "" : ", ") + printed("low-pass %g Hz", request.low_hz);
     return text.empty() ? "no filter (bypass)" : text;
 }
 
@@ -165,7 +165,7 @@ void print_response_table(std::FILE* out, double rate, const filter_request& req
             slope_text(exact, rate, hz), slope_text(precise, rate, hz));
     }
     if (request.low_pass) {
-        const double hz = 2000.0 * double{request.low_khz};
+        const double hz = 2.0 * request.low_hz;
         row(out, printed("slope %g", hz) + printed(" .. %g Hz", 2 * hz),
             slope_text(exact, rate, hz), slope_text(precise, rate, hz));
     }

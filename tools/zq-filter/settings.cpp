@@ -169,14 +169,17 @@ float checked_configuration::getFloat(const char* key, float defaultValue, float
 
 ns_filter_engine::filter_request
 read_filter_request(ZQ::CM::RComponentConfiguration& config,
-                    const ns_filter_engine::cutoff_bounds& bounds) {
+                    const ns_filter_engine::cutoff_limits& limits) {
+    using ns_filter_engine::khz_from_hz;
     ns_filter_engine::filter_request request;
     request.high_pass = config.getInt("hPass", 0, 0, 1) == 1;
     request.low_pass = config.getInt("lPass", 0, 0, 1) == 1;
-    request.high_hz =
-        config.getFloat("hFrequency", request.high_hz, bounds.high_min_hz, bounds.high_max_hz);
-    request.low_khz =
-        config.getFloat("lFrequency", request.low_khz, bounds.low_min_khz, bounds.low_max_khz);
+    request.high_hz = config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz,
+                                      static_cast<float>(limits.high_min_hz),
+                                      static_cast<float>(limits.high_max_hz));
+    request.low_hz = ns_filter_engine::hz_from_khz(
+        config.getFloat("lFrequency", ns_filter_engine::k_default_low_khz,
+                        khz_from_hz(limits.low_min_hz), khz_from_hz(limits.low_max_hz)));
     return request;
 }
 

@@ -63,8 +63,8 @@ private:
 };
 
 // The filter the settings ask for, read through `config` in the order the component reads them
-// and held to `bounds` (the realization's, at the stream's rate); defaults as the component's.
+// and held to `limits` (the realization's, at the stream's rate); defaults as the component's.
 ns_filter_engine::filter_request read_filter_request(ZQ::CM::RComponentConfiguration& config,
-                                                     const ns_filter_engine::cutoff_bounds& bounds);
+                                                     const ns_filter_engine::cutoff_limits& limits);
 
 } // namespace zq_tool
