@@ -124,6 +124,11 @@ void filter_engine::process_interleaved(float* samples, long frames) {
     }
 }
 
+void filter_engine::process_interleaved(double* samples, long frames) {
+    if (!precise_) throw std::logic_error("the exact realization filters float samples only");
+    precise_->process_interleaved(samples, frames);
+}
+
 void filter_engine::retune(const filter_request& request) noexcept {
     settings_.request = request;
     if (exact_)

@@ -59,6 +59,10 @@ public:
 
     // `frames` frames of interleaved samples (frame-major), filtered in place.
     void process_interleaved(float* samples, long frames);
+    // Double samples, interleaved, filtered in double end to end (the precise realization
+    // only: the exact one is the component's single-precision arithmetic; throws
+    // std::logic_error for it).
+    void process_interleaved(double* samples, long frames);
     // One array of `frames` samples per channel, each filtered in place.
     void process_planar(float* const* channel_data, long frames);
     // Clears the carried history: the next block starts a new stream.

@@ -9,6 +9,7 @@
 #include <complex>
 #include <cstdint>
 #include <stdexcept>
+#include <type_traits>
 
 namespace ns_filter_engine {
 
@@ -68,9 +69,13 @@ public:
     subnormals_flushed& operator=(const subnormals_flushed&) = delete;
 };
 
-// State magnitudes below this can no longer reach a float output; they are cleared so that a
-// decaying tail never runs through subnormal doubles, which are slow on common processors.
+// State magnitudes below this can no longer reach an output of the sample type; they are cleared
+// so that a decaying tail never runs through subnormal doubles, which are slow on common
+// processors.
+template <typename sample>
 constexpr double k_negligible_state = 1e-200;
+template <>
+constexpr double k_negligible_state<double> = 1e-300;
 // Both sides at the highest order: 8 sections.
 constexpr std::size_t k_most_sections = 8;
 
@@ -97,9 +102,10 @@ inline void set_lane(channel_pair& v, int c, double to) {
 }
 
 // The states are held in locals for the block, so that nothing the loop writes can alias them.
-template <typename value>
+// Channel c's samples are samples[c][i * stride] (1: planar, the channel count: interleaved).
+template <typename value, typename sample>
 void run_chains(const biquad* sections, std::size_t count, double* const* states,
-                float* const* samples, long frames) {
+                sample* const* samples, long stride, long frames) {
     constexpr int lanes = lanes_of<value>;
     value s[2 * k_most_sections];
     for (std::size_t k = 0; k < 2 * count; ++k)
@@ -108,7 +114,7 @@ void run_chains(const biquad* sections, std::size_t count, double* const* states
     for (long i = 0; i < frames; ++i) {
         value x;
         for (int c = 0; c < lanes; ++c)
-            set_lane(x, c, samples[c][i]);
+            set_lane(x, c, samples[c][i * stride]);
         for (std::size_t k = 0; k < count; ++k) {
             const biquad& q = sections[k];
             const value y = q.b0 * x + s[2 * k];
@@ -117,12 +123,12 @@ void run_chains(const biquad* sections, std::size_t count, double* const* states
             x = y;
         }
         for (int c = 0; c < lanes; ++c)
-            samples[c][i] = static_cast<float>(lane(x, c));
+            samples[c][i * stride] = static_cast<sample>(lane(x, c));
     }
     for (std::size_t k = 0; k < 2 * count; ++k)
         for (int c = 0; c < lanes; ++c) {
             const double kept = lane(s[k], c);
-            states[c][k] = std::abs(kept) < k_negligible_state ? 0.0 : kept;
+            states[c][k] = std::abs(kept) < k_negligible_state<sample> ? 0.0 : kept;
         }
 }
 
@@ -196,25 +202,39 @@ void precise_filter::retune(const filter_request& request) noexcept {
 }
 
 void precise_filter::process_planar(float* const* channel_data, long frames) {
-    if (!flush_subnormals_) return run(channel_data, frames);
+    filter([channel_data](int c) { return channel_data[c]; }, 1, frames);
+}
+
+void precise_filter::process_interleaved(double* samples, long frames) {
+    filter([samples](int c) { return samples + c; }, channels_, frames);
+}
+
+template <typename channel_start>
+void precise_filter::filter(channel_start start, long stride, long frames) {
+    if (!flush_subnormals_) return run(start, stride, frames);
     const subnormals_flushed scope;
-    run(channel_data, frames);
+    run(start, stride, frames);
 }
 
 // Kept out of line, so that none of its arithmetic can move across the mode changes of
-// process_planar.
-__attribute__((noinline)) void precise_filter::run(float* const* channel_data, long frames) {
+// filter.
+template <typename channel_start>
+__attribute__((noinline)) void precise_filter::run(channel_start start, long stride, long frames) {
+    using sample = std::remove_pointer_t<decltype(start(0))>;
     const std::size_t per_channel = 2 * sections_.size();
     int c = 0;
     for (; c + 1 < channels_; c += 2) {
         double* const pair[2] = {state_.data() + c * per_channel,
                                  state_.data() + (c + 1) * per_channel};
-        run_chains<channel_pair>(sections_.data(), sections_.size(), pair, channel_data + c,
+        sample* const pair_samples[2] = {start(c), start(c + 1)};
+        run_chains<channel_pair>(sections_.data(), sections_.size(), pair, pair_samples, stride,
                                  frames);
     }
     if (c < channels_) {
         double* const last = state_.data() + c * per_channel;
-        run_chains<double>(sections_.data(), sections_.size(), &last, channel_data + c, frames);
+        sample* const last_samples = start(c);
+        run_chains<double>(sections_.data(), sections_.size(), &last, &last_samples, stride,
+                           frames);
     }
 }
 

@@ -1,6 +1,7 @@
 // The precise realization: Butterworth high-pass and low-pass designed in double precision
 // (bilinear transform with pre-warping, so the gain is exactly -3 dB at each cut-off) and run
-// as second-order sections with double state. Samples stay float at the edges only.
+// as second-order sections with double state. Float samples are rounded to float at the output
+// only; double samples are filtered in double end to end.
 #pragma once
 
 #include "section_plan.h"
@@ -31,6 +32,10 @@ public:
 
     // Filters each channel's `frames` samples in place, continuing its history.
     void process_planar(float* const* channel_data, long frames);
+    // `frames` frames of interleaved double samples filtered in place, with the arithmetic of
+    // process_planar: a float input gives the double of process_planar's float output before
+    // its rounding.
+    void process_interleaved(double* samples, long frames);
     void reset();
     // As filter_engine::retune: new cut-offs in place, without allocating; the history goes
     // on unless a side is switched on or off.
@@ -40,7 +45,11 @@ public:
 
 private:
     void design(const filter_request& request) noexcept;
-    void run(float* const* channel_data, long frames);
+    // Channel c's samples start at start(c), one every `stride` elements.
+    template <typename channel_start>
+    void filter(channel_start start, long stride, long frames);
+    template <typename channel_start>
+    void run(channel_start start, long stride, long frames);
 
     double rate_;
     int channels_;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,28 @@ TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
             }
         }
     }
+}
+
+// Double samples go through the same arithmetic as float ones: for float-valued input, each
+// double output rounds to the float path's output, for the paired and the single lane alike.
+// The exact realization has no double path.
+TEST(PreciseFilter, DoubleSamplesRoundToTheFloatPathsOutput) {
+    constexpr int channels = 3;
+    constexpr long frames = 5000;
+    const engine_settings settings{{true, 25.0, true, 9000.0}, realization::precise, 6};
+    std::vector<float> single = zq_test::random_floats(frames * channels, 9u);
+    std::vector<double> wide(single.begin(), single.end());
+    filter_engine(44100.0, channels, settings).process_interleaved(single.data(), frames);
+    filter_engine double_engine(44100.0, channels, settings);
+    double_engine.process_interleaved(wide.data(), 777);
+    double_engine.process_interleaved(wide.data() + 777 * channels, frames - 777);
+    for (long i = 0; i < frames * channels; ++i)
+        ASSERT_EQ(static_cast<float>(wide[i]), single[i]) << "sample " << i;
+    engine_settings exact = settings;
+    exact.kind = realization::exact;
+    exact.request.high_hz = 100.0;
+    EXPECT_THROW(filter_engine(44100.0, 1, exact).process_interleaved(wide.data(), 1),
+                 std::logic_error);
 }
 
 // The tail of an impulse, with subnormal numbers flushed and without: where the outputs are
