@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -24,8 +25,8 @@ constexpr int k_exact_order = 4;
 struct filter_choice {
     std::optional<double> highpass_hz;
     std::optional<double> lowpass_hz;
-    bool precise = false;
-    int order = k_exact_order;
+    int order = 4;
+    bool exact = false;
 };
 
 // The request as zq-filter's --highpass and --lowpass build it, so that equal settings give
@@ -37,7 +38,7 @@ engine_settings settings_from(const filter_choice& choice) {
     if (request.high_pass) request.high_hz = *choice.highpass_hz;
     request.low_pass = choice.lowpass_hz.has_value();
     if (request.low_pass) request.low_hz = *choice.lowpass_hz;
-    settings.kind = choice.precise ? realization::precise : realization::exact;
+    settings.kind = choice.exact ? realization::exact : realization::precise;
     settings.precise_order = choice.order;
     return settings;
 }
@@ -54,43 +55,67 @@ py::object soundness_warning() {
 }
 
 // The settings, or ValueError with what the engine refuses for this stream.
+// A refusal of exact settings that the Butterworth design accepts says so.
 engine_settings accepted_settings(double rate, int channels, const filter_choice& choice) {
-    if (!choice.precise && choice.order != k_exact_order)
-        throw py::value_error("the exact engine is order 4 (the component's design); order=" +
-                              std::to_string(choice.order) + " needs precise=True");
+    if (choice.exact && choice.order != k_exact_order)
+        throw py::value_error(
+            "exact=True is the component's order-4 design; order=" + std::to_string(choice.order) +
+            " needs the Butterworth design (drop exact=True)");
     const engine_settings settings = settings_from(choice);
     const std::string why = check_settings(rate, channels, settings);
-    if (!why.empty()) throw py::value_error(why);
-    return settings;
+    if (why.empty()) return settings;
+    engine_settings butterworth = settings;
+    butterworth.kind = realization::precise;
+    if (choice.exact && check_settings(rate, channels, butterworth).empty())
+        throw py::value_error(why + "; drop exact=True for the Butterworth design");
+    throw py::value_error(why);
 }
 
 // accepted_settings, and an exact design the soundness check finds broken refused as well;
 // one it finds degraded filters with a SoundnessWarning.
 engine_settings sound_settings(double rate, int channels, const filter_choice& choice) {
     const engine_settings settings = accepted_settings(rate, channels, choice);
-    if (choice.precise) return settings;
+    if (!choice.exact) return settings;
     const soundness_report report = assess_exact(rate, settings.request);
     if (report.overall == verdict::unsound)
         throw py::value_error(joined_findings(report, verdict::unsound) +
-                              "; precise=True gives the filter asked for");
+                              "; drop exact=True for the Butterworth design");
     const std::string degraded = joined_findings(report, verdict::degraded);
     // Below zero: a warnings filter turned the warning into an exception.
     if (!degraded.empty() &&
         PyErr_WarnEx(soundness_warning().ptr(),
-                     (degraded + "; precise=True gives the full response").c_str(), 2) < 0)
+                     (degraded + "; drop exact=True for the full Butterworth response").c_str(),
+                     2) < 0)
         throw py::error_already_set();
     return settings;
 }
 
-// Samples as a C-contiguous float32 array; floating dtypes of any width and layout are
-// converted, anything else is refused.
-py::array_t<float, py::array::c_style | py::array::forcecast> float_samples(py::handle x) {
+// The samples as given, refused unless floating-point.
+py::array floating_samples(py::handle x) {
     const py::array any = py::array::ensure(x);
     if (!any || any.dtype().kind() != 'f')
-        throw py::type_error(
-            "samples must be a floating-point array (float32, or float64 rounded to float32); "
-            "scale integer PCM to -1 .. 1 first, e.g. x / 32768");
-    return py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(any);
+        throw py::type_error("samples must be a floating-point array (float32 or float64); "
+                             "scale integer PCM to -1 .. 1 first, e.g. x / 32768");
+    return any;
+}
+
+template <typename sample>
+using contiguous = py::array_t<sample, py::array::c_style | py::array::forcecast>;
+
+// ValueError naming the first sample that is NaN or infinite, before any is filtered: one would
+// poison the filter's history for good.
+template <typename sample>
+void require_finite(const contiguous<sample>& samples, int channels) {
+    const sample* data = samples.data();
+    const py::ssize_t count = samples.size();
+    for (py::ssize_t k = 0; k < count; ++k)
+        if (!std::isfinite(data[k]))
+            throw py::value_error(
+                "the sample at frame " + std::to_string(k / channels) + ", channel " +
+                std::to_string(k % channels) + " is " +
+                py::repr(py::float_(static_cast<double>(data[k]))).cast<std::string>() + " as " +
+                (sizeof(sample) == sizeof(float) ? "float32" : "float64") +
+                "; the filter takes finite samples only, and nothing was filtered");
 }
 
 class python_filter {
@@ -98,21 +123,12 @@ public:
     python_filter(double rate, int channels, const filter_choice& choice)
         : choice_(choice), engine_(rate, channels, sound_settings(rate, channels, choice)) {}
 
-    py::array_t<float> process(py::handle x) {
-        const auto samples = float_samples(x);
-        const long frames = frames_of(samples);
-        py::array_t<float> output(
-            std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
-        const float* in = samples.data();
-        float* out = output.mutable_data();
-        const auto bytes = static_cast<std::size_t>(samples.size()) * sizeof(float);
-        { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
-            py::gil_scoped_release unlocked;
-            const std::lock_guard<std::mutex> one_stream(mutex_);
-            std::memcpy(out, in, bytes);
-            engine_.process_interleaved(out, frames);
-        }
-        return output;
+    // Wider than float32 runs in double unless exact; float32 and narrower run in float.
+    py::array process(py::handle x) {
+        const py::array any = floating_samples(x);
+        if (any.dtype().itemsize() > 4 && !choice_.exact)
+            return process_as<double>(contiguous<double>::ensure(any));
+        return process_as<float>(contiguous<float>::ensure(any));
     }
 
     void reset() {
@@ -126,6 +142,24 @@ public:
     const filter_choice& choice() const { return choice_; }
 
 private:
+    template <typename sample>
+    py::array_t<sample> process_as(const contiguous<sample>& samples) {
+        const long frames = frames_of(samples);
+        require_finite(samples, engine_.channels());
+        py::array_t<sample> output(
+            std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
+        const sample* in = samples.data();
+        sample* out = output.mutable_data();
+        const auto bytes = static_cast<std::size_t>(samples.size()) * sizeof(sample);
+        { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
+            py::gil_scoped_release unlocked;
+            const std::lock_guard<std::mutex> one_stream(mutex_);
+            std::memcpy(out, in, bytes);
+            engine_.process_interleaved(out, frames);
+        }
+        return output;
+    }
+
     long frames_of(const py::array& samples) const {
         const int channels = engine_.channels();
         const py::ssize_t given = samples.ndim() == 2 ? samples.shape(1) : 1;
@@ -155,9 +189,8 @@ std::string filter_repr(const python_filter& filter) {
     return "zqaudio.Filter(rate=" + py::repr(py::float_(filter.rate())).cast<std::string>() +
            ", channels=" + std::to_string(filter.channels()) +
            ", highpass=" + optional_text(c.highpass_hz) +
-           ", lowpass=" + optional_text(c.lowpass_hz) +
-           ", precise=" + (c.precise ? "True" : "False") + ", order=" + std::to_string(c.order) +
-           ")";
+           ", lowpass=" + optional_text(c.lowpass_hz) + ", order=" + std::to_string(c.order) +
+           ", exact=" + (c.exact ? "True" : "False") + ")";
 }
 
 py::array_t<double> response_db(double rate, const filter_choice& choice,
@@ -218,45 +251,59 @@ PYBIND11_MODULE(_engine, m) {
     m.attr("__version__") = ZQ_VERSION;
     m.attr("SoundnessWarning") = py::reinterpret_steal<py::object>(
         PyErr_NewExceptionWithDoc("zqaudio.SoundnessWarning",
-                                  "The exact design filters, but less accurately than the "
-                                  "order-4 Butterworth it stands for; precise=True does not.",
+                                  "The exact design (exact=True) filters, but less accurately "
+                                  "than the order-4 Butterworth it stands for.",
                                   PyExc_UserWarning, nullptr));
 
     py::class_<python_filter>(
-        m, "Filter", R"(Filter(rate, channels, highpass=None, lowpass=None, precise=False, order=4)
+        m, "Filter", R"(Filter(rate, channels, highpass=None, lowpass=None, order=4, exact=False)
 
 The hl-pass filter over one stream, its history carried from call to call.
 
 rate      sample rate in Hz, a positive finite number.
 channels  1 .. 10.
 highpass  high-pass cut-off in Hz, or None for no high-pass.
-lowpass   low-pass cut-off in Hz, or None for no low-pass (both: a band-pass).
-precise   False: the exact engine, the component's single-precision order-4 designs, whose
-          output equals zq-filter's bit for bit (cut-offs: high-pass 50 Hz .. 0.45 x rate,
-          low-pass 200 Hz .. 0.45 x rate). True: double-precision Butterworth sections
-          (cut-offs 10 Hz .. 0.49 x rate), as scipy.signal.butter(..., output='sos').
-order     2, 4, 6 or 8 with precise=True; the exact engine is order 4.
+lowpass   low-pass cut-off in Hz, or None for no low-pass (both: a band-pass; the high-pass
+          cut-off must be below the low-pass one, compared as given).
+order     order of each side of the Butterworth design: 2, 4, 6 or 8.
+exact     False (the default): Butterworth high-pass and low-pass filters, -3 dB at each
+          cut-off, designed and run in double precision as second-order sections, as
+          scipy.signal.butter(order, cutoff, fs=rate, output='sos') with sosfilt; cut-offs
+          10 Hz .. 0.49 x rate. Costs 1.1 .. 1.4 x the exact filter per mono sample.
+          True: the component's single-precision order-4 design, whose output equals
+          zq-filter --exact's bit for bit (cut-offs: high-pass 50 Hz .. 0.45 x rate, low-pass
+          200 Hz .. 0.45 x rate). It is not the textbook Butterworth everywhere: below
+          0.015 x rate its high-pass is two second-order sections (-6 dB at the cut-off), and
+          a band's high side can be second order.
 
-Raises ValueError for settings the engine refuses (with the reason), including an exact
-design that would be unstable or boost the signal at this rate (the message names
-precise=True), and TypeError for arguments of the wrong type. An exact design that is
-usable but less accurate than its Butterworth issues a zqaudio.SoundnessWarning.)")
+Raises ValueError for settings the engine refuses (with the reason), an order other than 4
+with exact=True, and an exact design that would be unstable or boost the signal at this
+rate; TypeError for arguments of the wrong type. An exact design that is usable but less
+accurate than its Butterworth issues a zqaudio.SoundnessWarning.)")
         .def(py::init([](double rate, int channels, std::optional<double> highpass,
-                         std::optional<double> lowpass, bool precise, int order) {
+                         std::optional<double> lowpass, int order, bool exact) {
                  return new python_filter(rate, channels,
-                                          filter_choice{highpass, lowpass, precise, order});
+                                          filter_choice{highpass, lowpass, order, exact});
              }),
              py::arg("rate"), py::arg("channels"), py::arg("highpass") = py::none(),
-             py::arg("lowpass") = py::none(), py::arg("precise") = false, py::arg("order") = 4)
+             py::arg("lowpass") = py::none(), py::arg("order") = 4, py::arg("exact") = false)
         .def("process", &python_filter::process, py::arg("x"),
              R"(process(x) -> numpy.ndarray
 
-Filters the next block of the stream and returns it as a new float32 array of x's shape.
+Filters the next block of the stream and returns it as a new array of x's shape.
 
-x  shape (frames,) for a mono filter, or (frames, channels), samples interleaved by frame.
-   float32 C-contiguous arrays are read as they are; other floating dtypes and layouts are
-   converted to that first (float64 is rounded to float32). Integer, complex or object
-   arrays raise TypeError, a shape that does not match the channel count ValueError.
+x  shape (frames,) for a mono filter, or (frames, channels), samples interleaved by frame;
+   any layout (non-contiguous arrays are copied first).
+   float64 (and wider): filtered in double end to end, returned as float64; wider dtypes
+   are rounded to float64. With exact=True the samples are rounded to float32 and the
+   result is float32: the component computes in single precision, and the dtype says so.
+   float32 (and narrower): returned as float32. The Butterworth design still runs in
+   double inside and rounds each output sample once.
+   Integer, complex or object arrays raise TypeError, a shape that does not match the
+   channel count ValueError.
+
+A NaN or infinite sample (after any rounding to float32) raises ValueError naming the first
+one by frame and channel; nothing is filtered and the history stays as it was.
 
 Consecutive calls continue the stream: any split of a signal into blocks gives the same
 samples as one call. The GIL is released while filtering; calls on one Filter from several
@@ -269,12 +316,12 @@ threads take turns.)")
 
     m.def(
         "magnitude_db",
-        [](double rate, std::optional<double> highpass, std::optional<double> lowpass, bool precise,
-           int order, const std::vector<double>& frequencies) {
-            return response_db(rate, filter_choice{highpass, lowpass, precise, order}, frequencies);
+        [](double rate, std::optional<double> highpass, std::optional<double> lowpass, int order,
+           bool exact, const std::vector<double>& frequencies) {
+            return response_db(rate, filter_choice{highpass, lowpass, order, exact}, frequencies);
         },
-        py::arg("rate"), py::arg("highpass"), py::arg("lowpass"), py::arg("precise"),
-        py::arg("order"), py::arg("frequencies"),
+        py::arg("rate"), py::arg("highpass"), py::arg("lowpass"), py::arg("order"),
+        py::arg("exact"), py::arg("frequencies"),
         "Magnitude in dB of what the settings compute, at each frequency in Hz (float64).");
 
     m.def(

@@ -9,9 +9,11 @@ SoundnessWarning            an exact design that filters less accurately than it
 
 Many files at once, on this machine or a dask cluster: python3 -m zqaudio.batch --help.
 
-Cut-offs are in Hz. The default, exact engine computes what the component and zq-filter
-compute, bit for bit; precise=True runs double-precision Butterworth sections of order 2, 4,
-6 or 8 instead, for settings the exact single-precision design cannot do well.
+Cut-offs are in Hz. The default is the Butterworth filter the cut-offs name: -3 dB at each,
+order 2, 4 (default), 6 or 8 per side, designed and run in double precision (float64 samples
+stay float64 end to end). exact=True runs the component's single-precision order-4 design
+instead, bit for bit what the component and zq-filter --exact compute. (The precise=
+keyword is gone: what it chose is the default now.)
 """
 
 from ._engine import (

@@ -36,11 +36,18 @@ def parse_arguments(argv):
     )
     parser.add_argument("--highpass", type=float, metavar="HZ", help="high-pass cut-off")
     parser.add_argument("--lowpass", type=float, metavar="HZ", help="low-pass cut-off")
-    parser.add_argument(
-        "--precise", action="store_true", help="double-precision Butterworth sections"
+    realization = parser.add_mutually_exclusive_group()
+    realization.add_argument(
+        "--exact", action="store_true",
+        help="the component's single-precision order-4 design instead of the Butterworth",
+    )
+    realization.add_argument(
+        "--precise", action="store_true",
+        help="the Butterworth design, -3 dB at each cut-off (the default; kept for scripts)",
     )
     parser.add_argument(
-        "--order", type=int, choices=(2, 4, 6, 8), default=4, help="with --precise (default 4)"
+        "--order", type=int, choices=(2, 4, 6, 8),
+        help="order of each side of the Butterworth design (default 4)",
     )
     cluster = parser.add_mutually_exclusive_group()
     cluster.add_argument(
@@ -61,8 +68,8 @@ def parse_arguments(argv):
         parser.error("give at least one INPUT and then OUTDIR")
     if arguments.workers < 1:
         parser.error("--workers must be at least 1")
-    if arguments.order != 4 and not arguments.precise:
-        parser.error("--order needs --precise (the exact engine is order 4)")
+    if arguments.exact and arguments.order is not None:
+        parser.error("--exact is the component's order-4 design; drop --exact to choose --order")
     if arguments.highpass is None and arguments.lowpass is None:
         parser.error("give --highpass, --lowpass or both")
     return arguments
@@ -203,8 +210,8 @@ def main(argv=None):
     settings = {
         "highpass": arguments.highpass,
         "lowpass": arguments.lowpass,
-        "precise": arguments.precise,
-        "order": arguments.order,
+        "order": arguments.order or 4,
+        "exact": arguments.exact,
     }
     seconds, failures, elapsed = 0.0, 0, 0.0
     if pending:

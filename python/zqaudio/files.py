@@ -28,10 +28,11 @@ class FileResult(NamedTuple):
         return self.frames / self.rate
 
 
-def filter_file(input, output, highpass=None, lowpass=None, precise=False, order=4, subtype=None):
-    """Filters the audio file `input` into `output` as zq-filter does, with the same settings
-    as Filter (cut-offs in Hz); the exact engine writes the same samples as zq-filter bit
-    for bit.
+def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False, subtype=None):
+    """Filters the audio file `input` into `output` as zq-filter does, with the settings of
+    Filter (cut-offs in Hz, order, exact): the same samples as zq-filter with the same
+    settings, bit for bit. Samples are read and written as float32, as zq-filter does; the
+    Butterworth design computes in double inside.
 
     input, output  paths. Anything libsndfile reads is accepted. The container of output
                    follows its extension (.wav, .flac, .ogg, ...); its sample format is the
@@ -43,10 +44,11 @@ def filter_file(input, output, highpass=None, lowpass=None, precise=False, order
     complete: on any failure an existing output is untouched and no partial file is left.
 
     Returns a FileResult (frames, rate, channels). Raises ValueError for settings refused at
-    the file's rate, a format output cannot hold, or output naming the input itself;
-    OSError (FileNotFoundError, PermissionError, ...) for paths that cannot be read or
-    written; soundfile.LibsndfileError (a RuntimeError) for input that is not audio;
-    FloatingPointError if a filtered sample is not finite (NaN in the input, say).
+    the file's rate, a NaN or infinite input sample (named by frame and channel), a format
+    output cannot hold, or output naming the input itself; OSError (FileNotFoundError,
+    PermissionError, ...) for paths that cannot be read or written;
+    soundfile.LibsndfileError (a RuntimeError) for input that is not audio;
+    FloatingPointError if a filtered sample overflows float32.
     """
     input, output = os.fspath(input), os.fspath(output)
     with open(input, "rb"):  # OSError with the reason, where libsndfile only says "System error"
@@ -54,7 +56,7 @@ def filter_file(input, output, highpass=None, lowpass=None, precise=False, order
     if os.path.exists(output) and os.path.samefile(input, output):
         raise ValueError(f"input and output are the same file ({output!r}); choose another output")
     with soundfile.SoundFile(input) as source:
-        stream = Filter(source.samplerate, source.channels, highpass, lowpass, precise, order)
+        stream = Filter(source.samplerate, source.channels, highpass, lowpass, order, exact)
         container = _container_of(output)
         subtype = subtype or source.subtype
         if not soundfile.check_format(container, subtype):
@@ -67,8 +69,10 @@ def filter_file(input, output, highpass=None, lowpass=None, precise=False, order
             temporary, "w", source.samplerate, source.channels, subtype, format=container
         ) as sink:
             for block in source.blocks(BLOCK_FRAMES, dtype="float32", always_2d=True):
+                _require_finite(block, frames, input, ValueError, "is not finite")
                 filtered = stream.process(block)
-                _require_finite(filtered, frames, input)
+                _require_finite(filtered, frames, input, FloatingPointError,
+                                "filters to a value beyond float32")
                 sink.write(filtered)
                 frames += len(filtered)
     return FileResult(frames, source.samplerate, source.channels)
@@ -84,12 +88,14 @@ def _container_of(path):
     return extension
 
 
-def _require_finite(samples, first_frame, input):
+def _require_finite(samples, first_frame, input, error, what):
+    """`error` naming the first non-finite sample by its frame in the file and its channel."""
     finite = np.isfinite(samples)
     if not finite.all():
-        frame = first_frame + int(np.argwhere(~finite)[0][0])
-        raise FloatingPointError(
-            f"filtering {input!r} gave a non-finite sample at frame {frame}; nothing was written"
+        frame, channel = np.argwhere(~finite)[0]
+        raise error(
+            f"{input!r}: the sample at frame {first_frame + int(frame)}, channel {int(channel)} "
+            f"{what}; nothing was written"
         )
 
 

@@ -11,8 +11,8 @@ from conftest import noise, same_bits, write_sound, zq_filter
 
 @pytest.mark.parametrize("subtype, extension, settings", [
     ("FLOAT", "wav", (300, 4000)),
-    ("PCM_16", "flac", (1000, None)),  # integer samples, clipped as zq-filter clips them
-    ("FLOAT", "wav", (20, 19000, True, 6)),
+    ("PCM_16", "flac", (1000, None, 4, True)),  # integer samples, clipped as zq-filter clips them
+    ("FLOAT", "wav", (20, 19000, 6)),
 ])
 def test_filter_file_equals_zq_filter(tmp_path, subtype, extension, settings):
     source = write_sound(tmp_path / f"in.{extension}", noise(70000, 2, level=0.99), 44100,
@@ -32,8 +32,8 @@ def test_a_failure_leaves_the_output_as_it_was(tmp_path):
     nan_source = write_sound(tmp_path / "nan.wav", nan_source, 48000)
     (tmp_path / "out.wav").write_bytes(b"precious")
     failures = [
-        (lambda: zqaudio.filter_file(source, tmp_path / "out.wav", highpass=10), ValueError),
-        (lambda: zqaudio.filter_file(nan_source, tmp_path / "out.wav", 300), FloatingPointError),
+        (lambda: zqaudio.filter_file(source, tmp_path / "out.wav", highpass=5), ValueError),
+        (lambda: zqaudio.filter_file(nan_source, tmp_path / "out.wav", 300), ValueError),
         (lambda: zqaudio.filter_file(tmp_path / "gone.wav", tmp_path / "out.wav", 300),
          FileNotFoundError),
         (lambda: zqaudio.filter_file(source, tmp_path / "out.flac", 300), ValueError),

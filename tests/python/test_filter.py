@@ -1,6 +1,7 @@
 """zqaudio.Filter, the designs and the response against zq-filter and scipy."""
 
 import itertools
+import os
 
 import numpy as np
 import pytest
@@ -34,8 +35,8 @@ def test_streaming_over_uneven_splits_equals_zq_filter(tmp_path, rate, channels,
                                                        lowpass):
     samples = noise(2 * sum(SPLITS) + 5, channels)
     source = write_sound(tmp_path / "in.wav", samples, rate)
-    expected = zq_filter(source, tmp_path / "out.wav", highpass, lowpass)
-    stream = zqaudio.Filter(rate, channels, highpass=highpass, lowpass=lowpass)
+    expected = zq_filter(source, tmp_path / "out.wav", highpass, lowpass, exact=True)
+    stream = zqaudio.Filter(rate, channels, highpass=highpass, lowpass=lowpass, exact=True)
     assert same_bits(in_uneven_blocks(stream, samples), expected)
 
 
@@ -48,13 +49,41 @@ def test_reset_starts_a_new_stream():
     assert same_bits(stream.process(samples), first)
 
 
-def test_other_dtypes_and_layouts_are_converted():
+@pytest.mark.parametrize("exact", [False, True])
+def test_dtypes_and_layouts(exact):
+    """float32 stays float32; float64 stays float64 in the Butterworth, which then computes
+    the same double values its float32 output rounds; exact rounds float64 to float32."""
     samples = noise(500, 2)
-    expected = zqaudio.Filter(48000, 2, lowpass=4000).process(samples)
-    fortran = np.asfortranarray(samples.astype(np.float64))
-    assert same_bits(zqaudio.Filter(48000, 2, lowpass=4000).process(fortran), expected)
-    mono = zqaudio.Filter(48000, 1, lowpass=4000).process(samples[:, :1])
+    expected = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(samples)
+    assert expected.dtype == np.float32
+    wide = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(
+        np.asfortranarray(samples.astype(np.float64)))
+    assert wide.dtype == (np.float32 if exact else np.float64)
+    assert same_bits(wide.astype(np.float32), expected)
+    mono = zqaudio.Filter(48000, 1, lowpass=4000, exact=exact).process(samples[:, :1])
     assert mono.shape == (500, 1) and same_bits(mono[:, 0], expected[:, 0])
+
+
+@pytest.mark.parametrize("dtype", [np.float32, np.float64])
+@pytest.mark.parametrize("bad", [np.nan, np.inf, -np.inf])
+def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad):
+    first, later = noise(300, 2).astype(dtype), noise(300, 2, seed=2).astype(dtype)
+    poisoned = later.copy()
+    poisoned[7, 1], poisoned[9, 0] = bad, bad
+    stream = zqaudio.Filter(48000, 2, highpass=80)
+    stream.process(first)
+    with pytest.raises(ValueError, match="frame 7, channel 1"):
+        stream.process(poisoned)
+    fresh = zqaudio.Filter(48000, 2, highpass=80)
+    fresh.process(first)
+    assert np.array_equal(stream.process(later), fresh.process(later))
+
+
+@pytest.mark.filterwarnings("ignore:overflow encountered in cast")
+def test_exact_refuses_float64_that_overflows_float32():
+    stream = zqaudio.Filter(48000, 1, highpass=300, exact=True)
+    with pytest.raises(ValueError, match="frame 2, channel 0 is inf as float32"):
+        stream.process(np.array([0.0, 0.5, 1e300]))
 
 
 def stereo(samples):
@@ -68,13 +97,14 @@ def stereo(samples):
     (zqaudio.Filter, (float("nan"), 1), ValueError, "positive finite"),
     (zqaudio.Filter, (float("inf"), 1), ValueError, "positive finite"),
     (zqaudio.Filter, ("48000", 1), TypeError, ""),
-    (zqaudio.Filter, (48000, 1, 20), ValueError, "high-pass cut-off 20 Hz is outside 50 Hz"),
+    (zqaudio.Filter, (48000, 1, 5), ValueError, "high-pass cut-off 5 Hz is outside 10 Hz"),
+    (lambda *a: zqaudio.Filter(*a, exact=True), (48000, 1, 20), ValueError,
+     "high-pass cut-off 20 Hz is outside 50 Hz.*drop exact=True"),
     (zqaudio.Filter, (48000, 1, None, 30000), ValueError, "low-pass cut-off 30000 Hz is outside"),
-    (zqaudio.Filter, (48000, 1, 4000, 300), ValueError, "inverted"),
-    (zqaudio.Filter, (48000, 1, None, 4000, False, 6), ValueError, "precise=True"),
-    (zqaudio.Filter, (48000, 1, None, 4000, True, 3), ValueError, "2, 4, 6 or 8"),
-    (zqaudio.Filter, (48000, 1, 5, None, True), ValueError, "outside 10 Hz"),
-    (zqaudio.Filter, (96000, 1, None, 200), ValueError, "unstable.*precise=True"),
+    (zqaudio.Filter, (48000, 1, 1000, 1000), ValueError, "inverted"),
+    (zqaudio.Filter, (48000, 1, None, 4000, 6, True), ValueError, "order-4.*drop exact=True"),
+    (zqaudio.Filter, (48000, 1, None, 4000, 3), ValueError, "2, 4, 6 or 8"),
+    (zqaudio.Filter, (96000, 1, None, 200, 4, True), ValueError, "unstable.*drop exact=True"),
     (stereo, (np.zeros(8, np.float32),), ValueError, r"shape \(frames, 2\), not \(8,\)"),
     (stereo, (np.zeros((8, 3), np.float32),), ValueError, r"not \(8, 3\)"),
     (stereo, (np.zeros((8, 2, 1), np.float32),), ValueError, "shape"),
@@ -85,7 +115,7 @@ def stereo(samples):
     (zqaudio.butter_highpass, (0.1, 9), ValueError, "1 .. 8"),
     (zqaudio.butter_bandpass, (0.2, 0.1), ValueError, "below"),
     (zqaudio.butter_bandpass, (0.1, 0.2, 6), ValueError, "4, 8, 12 or 16"),
-    (zqaudio.response, (48000, None, 1000, False, 4, 1), ValueError, "at least 2"),
+    (zqaudio.response, (48000, None, 1000, 4, False, 1), ValueError, "at least 2"),
 ])
 def test_refusals(call, arguments, error, words):
     with pytest.raises(error, match=words):
@@ -115,23 +145,23 @@ def scipy_sections(rate, highpass, lowpass, order):
     return np.concatenate(sections)
 
 
-@pytest.mark.parametrize("rate, highpass, lowpass, order", [
-    (8000, 10, None, 2),
-    (44100, 100, 5000, 4),
-    (96000, None, 200, 8),
-    (192000, 1000, 0.49 * 192000, 4),
-])
-def test_precise_matches_scipy_sosfilt(rate, highpass, lowpass, order):
-    samples = noise(4000, 1)
-    stream = zqaudio.Filter(rate, 1, highpass, lowpass, precise=True, order=order)
-    reference = scipy.signal.sosfilt(scipy_sections(rate, highpass, lowpass, order),
-                                     samples.astype(np.float64))
-    got = in_uneven_blocks(stream, samples)
-    assert np.max(np.abs(got - reference)) <= 1e-6 * np.max(np.abs(reference))
+def test_default_float64_equals_stored_scipy_butterworth():
+    """Relative to each output's peak; the worst figure is printed for the record."""
+    stored = np.load(os.path.join(os.path.dirname(__file__), "data", "butterworth_reference.npz"))
+    worst = 0.0
+    for index, (rate, channels, highpass, lowpass, order) in enumerate(stored["cases"]):
+        stream = zqaudio.Filter(rate, int(channels), highpass or None, lowpass or None,
+                                int(order))
+        got = in_uneven_blocks(stream, stored[f"input_{index}"])
+        reference = stored[f"output_{index}"]
+        assert got.dtype == np.float64
+        worst = max(worst, np.max(np.abs(got - reference)) / np.max(np.abs(reference)))
+    print(f"worst deviation from scipy: {worst:.3g} of the peak")
+    assert worst <= 1e-9
 
 
 def test_exact_response_is_that_of_the_design():
-    frequencies, magnitudes = zqaudio.response(48000, lowpass=1000, n=64)
+    frequencies, magnitudes = zqaudio.response(48000, lowpass=1000, exact=True, n=64)
     a, b = zqaudio.butter_lowpass(np.float32(1000 / 48000), 4)
     _, reference = scipy.signal.freqz(b.astype(np.float64), a.astype(np.float64),
                                       worN=frequencies, fs=48000)
@@ -140,7 +170,7 @@ def test_exact_response_is_that_of_the_design():
 
 
 def test_precise_response_is_scipys():
-    frequencies, magnitudes = zqaudio.response(96000, 100, 20000, precise=True, order=6)
+    frequencies, magnitudes = zqaudio.response(96000, 100, 20000, order=6)
     _, reference = scipy.signal.sosfreqz(scipy_sections(96000, 100, 20000, 6),
                                          worN=frequencies[1:], fs=96000)
     np.testing.assert_allclose(magnitudes[1:], 20 * np.log10(np.abs(reference)), atol=0.01)
@@ -155,5 +185,11 @@ def test_plot_response_draws_or_names_matplotlib():
         with pytest.raises(ImportError, match="matplotlib"):
             zqaudio.plot_response(48000, lowpass=1000)
         return
-    axes = zqaudio.plot_response(48000, highpass=100, lowpass=1000, n=32)
-    assert len(axes.lines[0].get_xdata()) == 31
+    axes = zqaudio.plot_response(48000, lowpass=1000, n=32)
+    frequencies = axes.lines[0].get_xdata()
+    assert len(frequencies) == 32 and frequencies[0] <= 10 and frequencies[-1] == 24000
+    assert np.allclose(np.diff(np.log(frequencies)), np.log(frequencies[1] / frequencies[0]))
+    assert axes.get_xscale() == "log" and axes.get_ylim() == (-100, 6)
+    assert axes.get_title() == "Butterworth order 4: low-pass 1000 Hz at 48000 Hz"
+    exact = zqaudio.plot_response(48000, highpass=300, exact=True, n=32)
+    assert exact.get_title() == "exact (the component's design): high-pass 300 Hz at 48000 Hz"
