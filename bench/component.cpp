@@ -2,14 +2,16 @@
 // 4 kHz), one frame in and out per call, frames of 1024 samples per channel (zq-filter's
 // default) for 1, 2, 6 and 8 channels, and of 64 (a plugin host's typical block) in stereo.
 // The figure that matters is the time per channel-sample: the channels are independent
-// recursions, so more of them per frame should cost less each. ZQ_FILTER_LANES=0 measures the
-// literal channel-by-channel path.
+// recursions, so more of them per frame should cost less each. A first argument
+// `--lane-path=literal` measures the literal channel-by-channel path (or names another path).
 #include "bench_goals.h"
 #include "bench_signal.h"
 #include "pass_filter.h"
 
 #include <benchmark/benchmark.h>
+#include <dsp/arma_lanes.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -63,6 +65,18 @@ BENCHMARK(process_band)
 } // namespace
 
 int main(int argc, char** argv) {
+    constexpr char option[] = "--lane-path=";
+    if (argc > 1 && std::strncmp(argv[1], option, sizeof option - 1) == 0) {
+        ns_audio_dsp::lane_path path{};
+        if (!ns_audio_dsp::lane_path_named(argv[1] + sizeof option - 1, path) ||
+            !ns_audio_dsp::lane_path_select(path)) {
+            std::fprintf(stderr, "unknown or unsupported lane path: %s\n", argv[1]);
+            return 1;
+        }
+        argv[1] = argv[0]; // the option is not Google Benchmark's
+        --argc;
+        ++argv;
+    }
     return run_benchmarks_with_goals(
         argc, argv, "per_channel_sample",
         {{"process_band/channels:2/frames:1024", "process_band/channels:1/frames:1024", 0.6,

@@ -3,7 +3,7 @@
 #include "detail/direct_form.h"
 #include "lanes/paths.h"
 
-#include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 
@@ -51,15 +51,10 @@ lane_path fastest_path() {
     return lane_path::literal;
 }
 
-lane_path path_from_environment() {
-    const char* setting = std::getenv("ZQ_FILTER_LANES");
-    if (setting == nullptr) return fastest_path();
-    if (std::strcmp(setting, "0") == 0) return lane_path::literal;
-    for (const lane_path path :
-         {lane_path::scalar, lane_path::sse2, lane_path::avx, lane_path::neon})
-        if (std::strcmp(setting, lane_path_name(path)) == 0 && lane_path_supported(path))
-            return path;
-    return fastest_path();
+// The process-wide choice, the fastest path until lane_path_select says otherwise.
+std::atomic<lane_path>& chosen_path() {
+    static std::atomic<lane_path> chosen{fastest_path()};
+    return chosen;
 }
 
 bool accepted(const arma_sections& s, int channels) {
@@ -75,8 +70,13 @@ bool lane_path_supported(lane_path path) {
 }
 
 lane_path lane_path_chosen() {
-    static const lane_path chosen = path_from_environment();
-    return chosen;
+    return chosen_path().load(std::memory_order_relaxed);
+}
+
+bool lane_path_select(lane_path path) {
+    if (!lane_path_supported(path)) return false;
+    chosen_path().store(path, std::memory_order_relaxed);
+    return true;
 }
 
 const char* lane_path_name(lane_path path) {
@@ -93,6 +93,16 @@ const char* lane_path_name(lane_path path) {
         return "neon";
     }
     return "unknown";
+}
+
+bool lane_path_named(const char* name, lane_path& path) {
+    for (const lane_path candidate :
+         {lane_path::literal, lane_path::scalar, lane_path::sse2, lane_path::avx, lane_path::neon})
+        if (std::strcmp(name, lane_path_name(candidate)) == 0) {
+            path = candidate;
+            return true;
+        }
+    return false;
 }
 
 bool arma_filter_lanes(libdspaudio& dsp, const arma_sections& sections, float* samples, int frames,

@@ -3,12 +3,13 @@
 // exactly the operations of the channel-by-channel routines in the same order, so the outputs
 // and every carried history (filter_state) are bit for bit theirs; the block is filtered in
 // place, without the de-interleave and interleave around a per-channel filter.
+// Bit for bit means every value that is a number, infinities and signed zeros included. Where
+// NaN or infinite input makes NaNs, the same samples are NaN on every path, but the payload
+// and sign bits of those NaNs are the processor's and may differ between paths.
 //
-// The channel-by-channel routines stay the reference ("literal") path, chosen at run time
-// with the environment variable ZQ_FILTER_LANES:
-//   unset or "1"                 the fastest vector path the processor runs (literal without one)
-//   "0"                          literal: callers filter channel by channel
-//   "scalar", "sse2", "avx", "neon"  that lane path, when the build and processor have it
+// The channel-by-channel routines stay the reference ("literal") path. The process uses the
+// fastest vector path the processor runs (literal without one) unless lane_path_select, an
+// internal entry point for tests and benchmarks, picks another.
 #pragma once
 
 #include <dsp/export.h>
@@ -32,9 +33,14 @@ enum class lane_path { literal, scalar, sse2, avx, neon };
 
 // Whether this build contains `path` and the processor can run it (literal always can).
 ZQ_DSP_API bool lane_path_supported(lane_path path);
-// The path ZQ_FILTER_LANES chooses, read once, at the first call.
+// The path filtering uses when the caller names none.
 ZQ_DSP_API lane_path lane_path_chosen();
+// Makes `path` the chosen one for the whole process, when supported (else false, no change).
+// For tests and benchmarks, before filtering starts: filters that took their path keep it.
+ZQ_DSP_API bool lane_path_select(lane_path path);
 ZQ_DSP_API const char* lane_path_name(lane_path path);
+// The path lane_path_name calls `name`, into `path`; false, `path` unchanged, for no path.
+ZQ_DSP_API bool lane_path_named(const char* name, lane_path& path);
 
 // Filters `frames` interleaved frames of `channels` channels in place (channel c of frame f
 // at samples[f * channels + c]), channel c continuing filter_state[c] of `dsp`: the samples

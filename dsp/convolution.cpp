@@ -22,13 +22,15 @@ void padded_sums(int nx, int nh, const float* h, Padded padded, float* out) {
 }
 
 // The direct full convolution in `pad` (pad_length floats) when x and its zeros fit there;
-// otherwise the same sums, zeros and all, read straight from x.
+// otherwise the same sums, zeros and all, read straight from x. An x of nx <= 0 values is
+// all zeros: nh - 1 + nx outputs of 0 when that count is positive.
 void direct_full(int nx, const float* x, int nh, const float* h, float* pad, int pad_length,
                  float* out) {
+    if (int64_t{nx} + nh - 1 < 1) return;
     const int64_t padded_length = int64_t{nx} + 2 * int64_t{nh} - 2;
     if (padded_length <= pad_length) {
         std::fill(pad, pad + padded_length, 0.0f);
-        std::copy(x, x + nx, pad + nh - 1);
+        std::copy_n(x, std::max(nx, 0), pad + nh - 1);
         padded_sums(
             nx, nh, h, [pad](int j) { return pad[j]; }, out);
         return;
@@ -54,9 +56,10 @@ void valid_sums(int nx, const float* x, int nh, const float* h, float* out) {
 
 int libdspaudio::convolution(int nx, float const* x, int nh, float const* h, int* out_len,
                              float* out, convolution_type type) {
-    const bool full_length = type == convolution_fast || type == convolution_full;
-    if (full_length && (nx < 1 || nh < 1)) {
-        *out_len = 0; // the convolution with an empty sequence is empty
+    // Without any h, and for the transform without any x, there is no result to report.
+    if ((type == convolution_fast && nx < 1) ||
+        ((type == convolution_fast || type == convolution_full) && nh < 1)) {
+        *out_len = 0;
         return 1;
     }
     switch (type) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -65,6 +67,42 @@ TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
             }
         }
     }
+}
+
+// With NaN or infinite input every path makes NaN of the same samples and the same numbers
+// elsewhere; only the NaNs' payload and sign bits are left to the processor.
+TEST(ArmaLanes, NonFiniteInputGivesNaNWhereTheLiteralRoutinesDo) {
+    const designed_sections design(true, 4);
+    constexpr int channels = 3, frames = 64;
+    std::vector<float> input = zq_test::random_floats(frames * channels, 5);
+    input[4] = std::numeric_limits<float>::quiet_NaN();
+    input[channels * 9 + 1] = std::numeric_limits<float>::infinity();
+    filter_library literal;
+    std::vector<float> expected = input;
+    zq_test::filter_each_channel(literal, design.sections, expected, channels);
+    for (const lane_path path : k_lane_paths) {
+        if (!ns_audio_dsp::lane_path_supported(path)) continue;
+        filter_library lanes;
+        std::vector<float> block = input;
+        ASSERT_TRUE(ns_audio_dsp::arma_filter_lanes(lanes, design.sections, block.data(), frames,
+                                                    channels, path));
+        for (std::size_t i = 0; i < block.size(); ++i) {
+            if (std::isnan(expected[i]))
+                EXPECT_TRUE(std::isnan(block[i])) << "sample " << i;
+            else
+                EXPECT_EQ(std::memcmp(&block[i], &expected[i], sizeof(float)), 0) << "sample " << i;
+        }
+    }
+}
+
+// The path is chosen by the process through the internal entry point, never from outside.
+TEST(ArmaLanes, SelectingAPathChangesTheChoiceOnlyWhenSupported) {
+    const lane_path before = ns_audio_dsp::lane_path_chosen();
+    EXPECT_TRUE(ns_audio_dsp::lane_path_select(lane_path::literal));
+    EXPECT_EQ(ns_audio_dsp::lane_path_chosen(), lane_path::literal);
+    for (const lane_path path : k_lane_paths)
+        EXPECT_EQ(ns_audio_dsp::lane_path_select(path), ns_audio_dsp::lane_path_supported(path));
+    ns_audio_dsp::lane_path_select(before);
 }
 
 TEST(ArmaLanes, RefusalsTouchNothing) {

@@ -45,6 +45,9 @@ TEST(Convolution, ShortPairsRefusalsAndEmptyResults) {
         {0, 3, valid, 1, 0, std::vector<float>(7, 9)},
         {4, 0, fast, 1, 0, std::vector<float>(7, 9)},
         {4, 0, full, 1, 0, std::vector<float>(7, 9)},
+        {0, 3, full, 1, 2, {0, 0, 9, 9, 9, 9, 9}}, // an empty x: zeros, one fewer than h
+        {-1, 3, full, 1, 1, {0, 9, 9, 9, 9, 9, 9}},
+        {-2, 3, full, 1, 0, std::vector<float>(7, 9)},
     };
     for (const auto& expected : cases) {
         std::vector<float> out(7, 9.0f);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <new>
 
 namespace ns_hl_pass {
 
@@ -51,11 +50,16 @@ int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
         config.getFloat("lFrequency", ns_filter_engine::k_default_low_khz, bounds.low_min_khz,
                         bounds.low_max_khz),
         rate);
-    if (!fresh->filter_init(2000)) throw std::bad_alloc();
 
     std::printf("fracts are %f and %f \n", double{high_fraction}, double{low_fraction});
     design(*fresh, mode, high_fraction, low_fraction);
     release_dsp();
+    if (!fresh->filter_init(2000)) {
+        // Without work buffers there is nothing to filter with: no stream stays configured.
+        channels = 0;
+        status.state = k_state_created;
+        return -1;
+    }
     dsp = fresh.release();
     channels = stream_channels;
     status.state = k_state_configured;
@@ -69,13 +73,14 @@ void pass_filter::design(ns_audio_dsp::libdspaudio& designer, int mode, float hi
     if (plan.band_fallback)
         std::printf("cheating because fracts were %f and %f \n", double{high_fraction},
                     double{low_fraction});
-    designed = plan.known_mode;
     if (!plan.known_mode) {
+        // No new design: the last one made, if any, filters on as one section.
         two_stage = false;
         std::printf("This was not supposed to happen.\n\n\n\n\n\n\n\n\n   Damn.");
         return;
     }
     if (plan.bypass) bypass = true;
+    designed = true;
     two_stage = plan.two_stage;
     order = plan.order;
     ns_filter_engine::design_exact(designer, plan, a1, b1, a2, b2);

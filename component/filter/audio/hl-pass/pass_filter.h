@@ -7,15 +7,17 @@
 //   "hFrequency" float Hz, 50 .. trunc(0.45 * rate), default 100    high-pass cut-off
 //   "lFrequency" float kHz, 0.2 .. 0.00045 * rate, default 4       low-pass cut-off (kHz!)
 // The component relies on the host to keep settings inside those bounds. A host that lets a
-// switch outside 0..1 through gets the message "This was not supposed to happen." and a
-// component that designs nothing: its frames pass through unchanged until a configure with a
-// possible mode.
+// switch outside 0..1 through gets the message "This was not supposed to happen." and no new
+// design: the component restarts its histories and filters with the last design it made, as
+// one section, or passes frames through unchanged when it never made one.
 //
 // Streams: format code 4 (interleaved float) only, 1 to 10 channels (the DSP library carries
 // filter history for 10), and a rate that is a positive number of Hz with 0.45 x rate inside
 // int. configure refuses anything else with -1; the description has still been handed to the
-// output and the format code is remembered, everything else stays as it was. A getter or an
-// allocation that throws inside configure leaves the component filtering as it did before.
+// output and the format code is remembered, everything else stays as it was. A getter that
+// throws inside configure leaves the component filtering as it did before. When the filter's
+// work buffers cannot be had, configure returns -1 after its printed lines and leaves no stream
+// configured (state 0), ready to be configured again.
 //
 // Kept as the component has always behaved, though it surprises: bypass, once a configuration
 // without filters has set it, stays on through later configurations until componentWillReset.
@@ -25,9 +27,10 @@
 // no frame). Without output writer 0 it takes no frame and returns false. Trailing bytes that
 // make no whole sample (frames of any channel count) or no whole frame (several channels) are
 // left as they were. Frames of several channels are filtered with the channels side by side in
-// vector lanes, straight in the payload (dsp/arma_lanes.h); with ZQ_FILTER_LANES=0 they are
+// vector lanes, straight in the payload (dsp/arma_lanes.h); on the literal path they are
 // filtered channel by channel through one pair of scratch allocations per call. Both give the
-// same samples and histories, bit for bit.
+// same samples and histories, bit for bit, except the payload bits of NaNs: a sample is NaN on
+// one path exactly when it is NaN on the other.
 #pragma once
 
 #include <dsp/libdspaudio>
@@ -78,7 +81,7 @@ private:
     void filter_in_place(ZQ::CM::RFrame& frame);
     float* filter_channel(const float* samples, int count, int channel);
 
-    bool designed = false; // false after an impossible mode: frames pass through
+    bool designed = false; // false until a design is made: frames pass through
 };
 
 } // namespace ns_hl_pass

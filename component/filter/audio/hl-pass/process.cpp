@@ -49,8 +49,8 @@ void pass_filter::filter_in_place(ZQ::CM::RFrame& frame) {
         std::copy_n(filtered, frames, samples);
     } else if (!ns_audio_dsp::arma_filter_lanes(*dsp, {two_stage, order, a1, b1, a2, b2}, samples,
                                                 frames, channels)) {
-        // The literal path (ZQ_FILTER_LANES=0): de-interleave, filter channel by channel,
-        // interleave back, which the lanes reproduce bit for bit without the scratch pair.
+        // The literal path: de-interleave, filter channel by channel, interleave back, which
+        // the lanes reproduce bit for bit without the scratch pair.
         const std::size_t scratch = std::max<std::size_t>(k_min_scratch_samples, sample_count);
         // Every entry that is read is written first, so the scratch is left uninitialised.
         const std::unique_ptr<float[]> planar_in(new float[scratch]);

@@ -2,6 +2,21 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
+
+namespace {
+bool fail_work_buffers = false;
+} // namespace
+
+// The work buffers are the only arrays the library takes with nothrow new; a test may refuse them.
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (fail_work_buffers) return nullptr;
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -39,13 +54,16 @@ TEST(Configure, PrintsTheFractionsItDesignsFor) {
 }
 
 // The host is trusted to keep the bounds; a value it lets through still ends in a configured
-// component, with the message that says the mode was impossible. Nothing is designed for it, so
-// frames pass through untouched, on a fresh component and on one configured before.
-TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
+// component, with the message that says the mode was impossible. Nothing new is designed: a
+// fresh component passes frames through, one configured before filters with its first
+// section alone, from restarted histories.
+TEST(Configure, ImpossibleModeIsReportedAndTheLastDesignFiltersOn) {
     for (const bool configured_before : {false, true}) {
         pass_filter filter;
         Host host(filter);
         EXPECT_TRUE(!configured_before || host.configure({1, 1, 1000, 4}, 2) == 0);
+        const std::vector<float> signal = random_floats(2 * 300);
+        if (configured_before) host.run(signal, 2 * 100);
         std::string printed;
         ASSERT_EQ(host.configure({2, 0, 0, 0}, 2, 48000.0, 4, &printed), 0);
         EXPECT_EQ(printed, "fracts are 0.002083 and 0.083333 \nThis was not supposed to "
@@ -53,12 +71,37 @@ TEST(Configure, ImpossibleModeIsReportedAndFramesPassUntouched) {
         EXPECT_FALSE(filter.two_stage);
         EXPECT_EQ(filter.order, configured_before ? 4 : 0);
         EXPECT_EQ(filter.getStatus().state, 2);
-        const std::vector<float> signal = random_floats(2 * 300);
-        EXPECT_EQ(host.run(signal, 2 * 100), signal);
+        std::vector<float> expected = signal;
+        if (configured_before) {
+            zq_test::filter_library reference;
+            zq_test::filter_each_channel(
+                reference, {false, 4, filter.a1, filter.b1, nullptr, nullptr}, expected, 2);
+        }
+        EXPECT_TRUE(zq_test::same_bits(host.run(signal, 2 * 100), expected));
     }
 }
 
-// Bypass, once set, survives later configurations until the reset.
+// Without memory for the filter's work buffers configure prints what it designed, then
+// reports -1 with no stream configured; another configure brings the component back.
+
+TEST(Lifecycle, WorkBuffersThatCannotBeHadAreRefusedAndTheComponentRecovers) {
+    pass_filter filter, fresh;
+    Host host(filter), fresh_host(fresh);
+    ASSERT_EQ(host.configure({1, 1, 1000, 4}, 2), 0);
+    fail_work_buffers = true;
+    std::string printed;
+    const int result = host.configure({}, 2, 48000.0, 4, &printed);
+    fail_work_buffers = false;
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(printed, "fracts are 0.002083 and 0.083333 \n");
+    expect_status(filter, 0);
+    EXPECT_EQ(filter.channels, 0);
+    ASSERT_EQ(host.configure({}, 2), 0);
+    ASSERT_EQ(fresh_host.configure({}, 2), 0);
+    const std::vector<float> signal = random_floats(2 * 500);
+    EXPECT_EQ(host.run(signal, 200), fresh_host.run(signal, 200));
+}
+
 TEST(Lifecycle, StatusFollowsConfigureAndReset) {
     auto* filter = new pass_filter();
     expect_status(*filter, 0);
