@@ -49,8 +49,8 @@ public:
     void process_planar(float* const* channel_data, long frames);
     // Filters `frames` interleaved frames in place with the channels side by side in vector
     // lanes (dsp/arma_lanes.h): bit for bit what process_planar gives. Returns false, touching
-    // nothing, for one channel or when ZQ_FILTER_LANES chose the literal path: the caller then
-    // de-interleaves and filters channel by channel.
+    // nothing, for one channel or when lane_path_select chose the literal path: the caller
+    // then de-interleaves and filters channel by channel.
     bool process_interleaved(float* samples, long frames);
     void reset();
     // Redesigns the coefficients for `plan` in place, without allocating. The history goes on
