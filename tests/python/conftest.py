@@ -24,7 +24,7 @@ def write_sound(path, samples, rate, subtype="FLOAT"):
 
 def zq_filter(input, output, highpass=None, lowpass=None, precise=False, order=4):
     """Runs zq-filter and returns the samples it wrote as float32."""
-    options = ["--precise", "--order", str(order)] if precise else []
+    options = ["--precise", "--order", str(order)] if precise else ["--exact"]
     if highpass is not None:
         options += ["--highpass", str(highpass)]
     if lowpass is not None:
