@@ -40,6 +40,7 @@ echo
 "$bin/zq-signal" levels "$input" "$output"
 if [ $# -eq 0 ]; then
     echo
-    echo "The band 300 Hz .. 4 kHz passes: the 1 kHz tone keeps its level, the 50 Hz and 10 kHz"
-    echo "tones drop by some 30 dB, and the broadband level falls with the noise outside the band."
+    echo "The band 300 Hz .. 4 kHz passes: the 1 kHz tone keeps its level, the 50 Hz tone drops by"
+    echo "some 60 dB and the 10 kHz one by some 35 dB, and the broadband level falls with the noise"
+    echo "outside the band."
 fi

@@ -23,21 +23,12 @@ def write_sound(path, samples, rate, subtype="FLOAT"):
 
 
 def zq_filter(input, output, highpass=None, lowpass=None, order=4, exact=False):
-    """Runs zq-filter and returns the samples it wrote as float32. The component runs through
-    its own settings (--set, which always means the component); the Butterworth through
-    --precise, the name zq-filter keeps for it."""
-    if exact:
-        options = []
-        if highpass is not None:
-            options += ["--set", "hPass=1", "--set", f"hFrequency={highpass:.17g}"]
-        if lowpass is not None:
-            options += ["--set", "lPass=1", "--set", f"lFrequency={lowpass / 1000:.17g}"]
-    else:
-        options = ["--precise", "--order", str(order)]
-        if highpass is not None:
-            options += ["--highpass", str(highpass)]
-        if lowpass is not None:
-            options += ["--lowpass", str(lowpass)]
+    """Runs zq-filter and returns the samples it wrote as float32."""
+    options = ["--exact"] if exact else ["--order", str(order)]
+    if highpass is not None:
+        options += ["--highpass", str(highpass)]
+    if lowpass is not None:
+        options += ["--lowpass", str(lowpass)]
     subprocess.run([ZQ_FILTER, "--quiet", *options, str(input), str(output)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     return soundfile.read(output, dtype="float32")[0]

@@ -147,12 +147,11 @@ run_result scratch_space::filter(const std::string& options) const {
     return shell("zq-filter -q " + options + " in.wav out.wav");
 }
 
-std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
+std::vector<float> filter_with_engine(const sound& input, double high_hz, double low_hz,
                                       realization kind) {
     ns_filter_engine::engine_settings settings;
     settings.kind = kind;
-    settings.request = {high_hz > 0.0f, high_hz, low_khz > 0.0f,
-                        ns_filter_engine::hz_from_khz(low_khz)};
+    settings.request = {high_hz > 0.0, high_hz, low_hz > 0.0, low_hz};
     ns_filter_engine::filter_engine engine(input.rate, input.channels, settings);
     std::vector<float> output = input.samples;
     engine.process_interleaved(output.data(), static_cast<long>(output.size()) / input.channels);

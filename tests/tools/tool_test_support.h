@@ -73,9 +73,9 @@ public:
     fs::path root, work, in, out;
 };
 
-// The input filtered by the engine called directly, with the given cut-offs (0 for none); the
-// engine's exact realization is checked against the component and the libraries elsewhere.
-std::vector<float> filter_with_engine(const sound& input, float high_hz, float low_khz,
+// The input filtered by the engine called directly, with the given cut-offs in Hz (0 for none);
+// the engine's exact realization is checked against the component and the libraries elsewhere.
+std::vector<float> filter_with_engine(const sound& input, double high_hz, double low_hz,
                                       realization kind = realization::exact);
 
 } // namespace zq_tool_test

@@ -60,7 +60,8 @@ TEST(ZqFilter, StreamsThroughPipesAndWritesTheContainerItsNameOrTypeAsksFor) {
     signal.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     write_sound(scratch.work / "in16.wav", signal);
     ASSERT_EQ(scratch.shell("zq-filter -q in.wav in.mp3 && zq-filter -q in.wav in.flac").status, 0);
-    const std::vector<float> expected = filter_with_engine(read_sound(scratch.in), 300.0f, 0.0f);
+    const std::vector<float> expected =
+        filter_with_engine(read_sound(scratch.in), 300.0, 0.0, realization::precise);
     for (const stream_case& each : k_streams) {
         SCOPED_TRACE(each.command);
         const run_result result = scratch.shell(each.command);

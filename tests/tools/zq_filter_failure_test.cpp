@@ -66,9 +66,19 @@ const failure_case k_failures[] = {
     {"--set hfrequency=300", 1, "unknown setting \"hfrequency\""},
     {"--lowpass 4x", 1, "--lowpass 4x: \"4x\" is not a frequency"},
     // Answered in the unit the user typed, although the component reads kHz.
-    {"--lowpass 20000", 1, "--lowpass 20000: 20000 Hz is outside 200 .. 19845 Hz for a 44100 Hz",
+    {"--exact --lowpass 20000", 1,
+     "--lowpass 20000: 20000 Hz is outside 200 .. 19845 Hz for a 44100 Hz stream; drop --exact "
+     "for the Butterworth design",
      "in44.wav"},
-    {"--lowpass 20kHz", 1, "--lowpass 20kHz: 20 kHz is outside 0.2 .. 19.845 kHz", "in44.wav"},
+    {"--exact --lowpass 20kHz", 1, "--lowpass 20kHz: 20 kHz is outside 0.2 .. 19.845 kHz",
+     "in44.wav"},
+    {"--lowpass 22kHz", 1, "--lowpass 22kHz: 22 kHz is outside 0.01 .. 21.609 kHz", "in44.wav"},
+    {"--set hPass=1 --set hFrequency=20", 1,
+     "is outside 50 .. 21600 for a 48000 Hz stream; give --highpass/--lowpass without --set"},
+    // Contradictions.
+    {"--exact --precise", 1, "--exact and --precise name different designs"},
+    {"--set hPass=1 --precise", 1, "--set gives the component's settings"},
+    {"--exact --order 2", 1, "--order sets the Butterworth design's order; --exact runs"},
     {"--highpas 300", 1, "unknown option --highpas; did you mean --highpass?"},
     {"--gain 200", 1, "--gain 200: give decibels from -120 to 120"},
     {"", 1, "the same file", "in.wav", "in.wav"},
@@ -85,10 +95,13 @@ const failure_case k_failures[] = {
     // above 0.45 x 100 Hz.
     {"--set lPass=1", 1, "the low-pass cut-off 4000 Hz is outside 200 Hz .. 3600 Hz", "in8k.wav"},
     {"--set hPass=1", 1, "the high-pass cut-off 100 Hz is outside 50 Hz .. 45 Hz", "in100.wav"},
-    {"--highpass 1e-320", 1, "is outside 50 .. 21600"},
+    {"--highpass 1e-320", 1, "is outside 10 .. 23520"},
     {"--highpass 1e999", 1, "\"1e999\" is not a finite number"},
     {"--highpass 4000 --lowpass 300", 1, "the band is inverted"},
-    {"--precise --highpass 4000 --lowpass 300", 1, "the band is inverted"},
+    {"--exact --highpass 4000 --lowpass 300", 1, "the band is inverted"},
+    // Equal edges, as typed, whatever binary rounding makes of them.
+    {"--highpass 300 --lowpass 300", 1, "the band is inverted"},
+    {"--exact --highpass 300 --lowpass 0.3k", 1, "the band is inverted"},
     {"--frames abc", 1, "--frames: \"abc\" is not a whole number"},
     {"--frames 0", 1, "--frames: Value 0 not in range"},
     {"", 3, "its name is 256 bytes long", "in.wav", k_long_name},
@@ -106,7 +119,7 @@ const failure_case k_failures[] = {
     {"", 2, "is not audio (Too many channels specified.)", "65535ch.wav"},
     {"", 2, "is not audio", "0hz.wav"},
     {"", 2, "is not audio", "4294967295hz.wav"},
-    {"--lowpass 4000", 1, "4000 Hz is outside 200 .. 0.45 Hz for a 1 Hz stream", "1hz.wav"},
+    {"--exact --lowpass 4000", 1, "4000 Hz is outside 200 .. 0.45 Hz for a 1 Hz stream", "1hz.wav"},
 };
 
 // `count` samples of 0.25 but one.

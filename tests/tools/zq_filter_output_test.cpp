@@ -100,7 +100,7 @@ TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
         SCOPED_TRACE(each.name);
         write_sound(scratch.in, test_signal(each.in_channels, each.rate, each.frames));
         const run_result result =
-            scratch.shell(std::string("zq-filter ") + each.options + " in.wav out.wav");
+            scratch.shell(std::string("zq-filter --exact ") + each.options + " in.wav out.wav");
         ASSERT_EQ(result.status, 0) << result.err;
         // Standard output is kept for audio: the component's lines go to stderr.
         EXPECT_EQ(result.out, "");
@@ -116,8 +116,8 @@ TEST(ZqFilter, WritesWhatTheLibrariesComputeAndKeepsTheStreamsApart) {
         sound expected = read_sound(scratch.in);
         expected.channels = each.out_channels;
         if (each.convert) expected.samples = each.convert(expected.samples);
-        EXPECT_TRUE(
-            same_bits(written.samples, filter_with_engine(expected, each.high_hz, each.low_khz)));
+        EXPECT_TRUE(same_bits(written.samples,
+                              filter_with_engine(expected, each.high_hz, 1000.0 * each.low_khz)));
     }
 }
 
@@ -185,7 +185,7 @@ TEST(ZqFilter, HandsAVorbisEncoderEachPieceTheFilterEmitted) {
     sound content = test_signal(2, 48000, 150000);
     write_sound(scratch.in, content);
     ASSERT_EQ(scratch.shell("zq-filter -q --lowpass 4000 --frames 1000 in.wav out.ogg").status, 0);
-    content.samples = filter_with_engine(content, 0, 4);
+    content.samples = filter_with_engine(content, 0, 4000, realization::precise);
     content.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
     write_sound(scratch.work / "pieces.ogg", content, 1000);
     EXPECT_TRUE(same_bits(read_sound(scratch.work / "out.ogg").samples,
@@ -232,7 +232,8 @@ TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     fs::create_directories(module.parent_path());
     fs::copy_file(built, program);
     fs::copy_file(ZQ_MODULE_PATH, module);
-    const std::vector<std::string> arguments{"--quiet", scratch.in.string(), scratch.out.string()};
+    const std::vector<std::string> arguments{"--quiet", "--exact", scratch.in.string(),
+                                             scratch.out.string()};
     EXPECT_EQ(scratch.run(arguments, program).status, 0);
     const run_result version = scratch.run({"--version"}, program);
     EXPECT_EQ(version.status, 0);
@@ -248,23 +249,24 @@ TEST(ZqFilter, FindsItsModuleBesideTheExecutableAndShowsItsBanner) {
     EXPECT_NE(missing.err.find(module.string()), std::string::npos) << missing.err;
 }
 
-// Where the exact single-precision design breaks down: refused, or warned about, before any
-// audio is written; and --precise filtering the same settings soundly. Which settings break down
+// Where the component's single-precision design (--exact) breaks down: refused, or warned about,
+// before any audio is written, pointing to the default; and the default filtering the same
+// settings soundly. Which settings break down
 // is the engine's to tell; here each kind of verdict reaches the user.
 struct soundness_case {
     int rate;
     const char* options;
-    float high_hz, low_khz; // as the options give them, 0 for none
+    double high_hz, low_hz; // as the options give them, 0 for none
     bool warned;            // rather than refused
     const char* message;
 };
 
 const soundness_case k_cases[] = {
-    {96000, "--lowpass 200", 0, 0.2f, false,
+    {96000, "--lowpass 200", 0, 200, false,
      "at 96000 Hz a 200 Hz low-pass is unstable in the exact single-precision design (pole "
      "radius 1.00"},
     {48000, "--highpass 20000", 20000, 0, false, "20000 Hz high-pass boosts by +45"},
-    {48000, "--highpass 490 --lowpass 4000", 490, 4, true,
+    {48000, "--highpass 490 --lowpass 4000", 490, 4000, true,
      "at 48000 Hz a 490 Hz .. 4000 Hz band-pass: stopband at"},
 };
 
@@ -275,23 +277,24 @@ TEST(ZqFilter, RefusesOrWarnsWhereTheExactDesignBreaksDownAndPreciseDoesNot) {
         const sound noise = test_signal(1, each.rate, each.rate / 8);
         write_sound(scratch.in, noise);
         fs::remove(scratch.out);
-        const run_result exact = scratch.filter(each.options);
+        const run_result exact = scratch.filter(std::string("--exact ") + each.options);
         EXPECT_EQ(exact.status, each.warned ? 0 : 1);
         EXPECT_EQ(fs::exists(scratch.out), each.warned);
         EXPECT_NE(exact.err.find(each.message), std::string::npos) << exact.err;
-        EXPECT_NE(exact.err.find("--precise"), std::string::npos) << exact.err;
+        EXPECT_NE(exact.err.find("drop --exact for the Butterworth design"), std::string::npos)
+            << exact.err;
         if (each.warned) {
             EXPECT_EQ(exact.err.rfind("zq-filter: warning: ", 0), 0u) << exact.err;
-            EXPECT_EQ(scratch.filter(std::string(each.options) + " --strict").status, 1);
+            EXPECT_EQ(scratch.filter(std::string(each.options) + " --exact --strict").status, 1);
         }
-        const run_result precise = scratch.filter(std::string(each.options) + " --precise");
+        const run_result precise = scratch.filter(each.options);
         ASSERT_EQ(precise.status, 0) << precise.err;
         EXPECT_EQ(precise.err, "");
         const std::vector<float> written = read_sound(scratch.out).samples;
         EXPECT_TRUE(std::all_of(written.begin(), written.end(),
                                 [](float sample) { return std::isfinite(sample); }));
         EXPECT_TRUE(same_bits(
-            written, filter_with_engine(noise, each.high_hz, each.low_khz, realization::precise)));
+            written, filter_with_engine(noise, each.high_hz, each.low_hz, realization::precise)));
     }
 }
 
@@ -299,15 +302,22 @@ TEST(ZqFilter, ShowsTheResponseOfBothRealizationsWithoutAudio) {
     const scratch_space scratch;
     const run_result table = scratch.run(words("--response --rate 96000 --lowpass 200"));
     ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("precise runs\n\n                               precise"),
+              std::string::npos)
+        << table.out;
     for (const char* shown :
          {"-3 dB at", "gain at DC", "gain at 200 Hz", "gain at 48000 Hz (Nyquist)",
           "slope 400 .. 800 Hz", "unsound", "sound", "pole radius"})
         EXPECT_NE(table.out.find(shown), std::string::npos) << shown << "\n" << table.out;
 
-    const run_result csv = scratch.run(words("--response=csv --highpass 300 --lowpass 4000"));
+    // INPUT's rate, the component's design first.
+    write_sound(scratch.in, test_signal(1, 44100, 10));
+    const run_result csv = scratch.run(
+        {"--response=csv", "--exact", "--highpass", "300", "--lowpass", "4k", scratch.in.string()});
     ASSERT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out.rfind("frequency_hz,exact_db,precise_db\n10,", 0), 0u) << csv.out;
     EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 201);
+    EXPECT_NE(csv.out.find("\n22050,"), std::string::npos) << csv.out;
 }
 
 } // namespace

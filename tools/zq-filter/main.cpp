@@ -1,7 +1,8 @@
-// zq-filter: runs the "zq.filter.audio.hl-pass" component over an audio file, exactly as a
-// host runs it: load the module, attach the queues, configure, feed frames, write what comes
-// out. Everything zq-filter and the component say goes to standard error; standard output
-// carries only audio (OUTPUT "-"), --help and --version.
+// zq-filter: filters an audio file with the Butterworth filter its flags name (the engine's
+// precise realization) or, with --exact or --set, runs the "zq.filter.audio.hl-pass" component
+// over it exactly as a host runs it: load the module, attach the queues, configure, feed
+// frames, write what comes out. Everything zq-filter and the component say goes to standard error;
+// standard output carries only audio (OUTPUT "-"), --help and --version.
 #include "build_description.h"
 #include "channel_conversion.h"
 #include "channel_layouts.h"
@@ -59,6 +60,7 @@ struct options {
     std::string routes;
     int frames = k_default_frames;
     bool precise = false;
+    bool exact = false;
     int order = k_default_order;
     bool order_given = false;
     bool strict = false;
@@ -68,21 +70,27 @@ struct options {
     bool version = false;
 };
 
-constexpr char k_footer[] = R"(Settings, as the component reads them:
+constexpr char k_footer[] = R"(The filter:
+  --highpass F and --lowpass F give a Butterworth filter with -3 dB at F, order 4 per side
+  (--order 2, 4, 6 or 8), designed and run in double precision, at any rate from 8 kHz to
+  384 kHz and cut-offs from 10 Hz to 0.49 x rate; both together make a band-pass (the
+  high-pass cut-off below the low-pass one). --precise names this default.
+
+The component's design (--exact, or any --set):
+  The same flags as the component's settings, run by the component itself, bit for bit: its
+  single-precision designs of order 4, where a high-pass below 0.015 x rate is two identical
+  second-order sections (-6 dB at the cut-off, -3 dB higher up), a band's high-pass side is
+  second order below 0.01 x rate, and a band with both cut-offs below 0.005 x rate is its
+  low-pass alone. Its cut-offs: high-pass 50 Hz .. 0.45 x rate, low-pass 200 Hz .. 0.45 x
+  rate. Where that design is unsound (unstable, a boost, a broken passband) zq-filter refuses
+  before writing anything; where it only loses stopband depth it warns (--strict refuses).
+  --response [--rate R | INPUT] shows what the settings do in both, the one that runs first.
+
+Settings, as the component reads them (--set, which runs the component):
   hPass=0|1         high-pass on or off
   lPass=0|1         low-pass on or off
   hFrequency=HZ     high-pass cut-off in Hz, 50 .. 0.45 x rate
   lFrequency=KHZ    low-pass cut-off in kHz (!), 0.2 .. 0.00045 x rate
-  A value outside its bounds (which follow INPUT's sample rate) is refused.
-
-Exact and precise:
-  By default the filter is exactly the component's: single-precision designs and recursions,
-  bit for bit. At some rates and cut-offs that design is unsound (unstable, a boost, a broken
-  passband): zq-filter then refuses before writing anything and names the problem. Where it
-  only loses stopband depth it warns and goes on (--strict refuses). --precise filters with
-  double-precision Butterworth sections instead (order 4 per side, or --order), accurate at
-  every rate from 8 kHz to 384 kHz and cut-offs from 10 Hz to 0.49 x rate.
-  --response [--rate R] shows what the settings do, for both, without any audio.
 
 Levels:
   --gain DB         Scales INPUT before the filter (and before --mix or --route).
@@ -114,7 +122,9 @@ Channels, converted before the filter (OUTPUT has the converted channels):
 Examples:
   zq-filter --highpass 300 --lowpass 4000 in.wav out.wav      band-pass 300 Hz .. 4 kHz
   zq-filter --highpass 80 --lowpass 12k in.flac out.flac      units: Hz, k or kHz
-  zq-filter --set hPass=1 --set hFrequency=80 in.wav out.wav  high-pass at 80 Hz
+  zq-filter --highpass 20 --order 2 in.wav out.wav           rumble filter, second order
+  zq-filter --exact --highpass 300 in.wav out.wav             the component's design
+  zq-filter --set hPass=1 --set hFrequency=80 in.wav out.wav  the component, high-pass at 80 Hz
   zq-filter --lowpass 8000 --format pcm16 in.wav out.wav      low-pass, 16-bit, dithered
   zq-filter --gain -3 --lowpass 4000 in.wav out.mp3           3 dB of headroom, MP3 out
   sox in.wav -t wav - | zq-filter --lowpass 4k - - | play -   through pipes (WAV)
@@ -129,7 +139,7 @@ Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes 
 
 Exit status:
   0  success
-  1  bad command line or setting, settings the exact design cannot filter soundly, or a --mix
+  1  bad command line or setting, settings the component cannot filter soundly, or a --mix
      or --route INPUT's channels do not allow
   2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
      a NaN or infinite sample, or shorter than its header declares (with --strict)
@@ -161,15 +171,16 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("OUTPUT", chosen.output,
                    "File to write; its extension chooses the container (.wav, .flac, .ogg, "
                    ".opus, .mp3, ...); - for standard output");
-    app.add_option("--highpass", chosen.highpass_hz, "High-pass cut-off (hPass=1, hFrequency=HZ)")
+    app.add_option("--highpass", chosen.highpass_hz, "Butterworth high-pass, -3 dB at HZ")
         ->type_name("HZ");
-    app.add_option("--lowpass", chosen.lowpass_hz, "Low-pass cut-off (lPass=1, lFrequency=HZ/1000)")
+    app.add_option("--lowpass", chosen.lowpass_hz, "Butterworth low-pass, -3 dB at HZ")
         ->type_name("HZ");
     app.add_option("--gain", chosen.gain_db, "Gain before the filter, -120 .. 120 dB")
         ->type_name("DB");
     app.add_flag("--no-dither", chosen.no_dither,
                  "No TPDF dither when OUTPUT has 16 bits or fewer and INPUT more");
-    app.add_option("-s,--set", chosen.assignments, "Component setting, repeatable")
+    app.add_option("-s,--set", chosen.assignments,
+                   "Component setting, repeatable; runs the component")
         ->type_name("KEY=VALUE")
         ->allow_extra_args(false)
         ->take_all();
@@ -191,20 +202,23 @@ void define_options(CLI::App& app, options& chosen) {
         ->capture_default_str()
         ->check(k_whole_number)
         ->check(CLI::Range(1, k_max_frames));
-    app.add_flag("--precise", chosen.precise,
-                 "Double-precision Butterworth sections instead of the component's design");
-    app.add_option("--order", chosen.order, "Order of each side with --precise")
+    app.add_flag("--precise", chosen.precise, "The Butterworth design (the default)");
+    app.add_flag("--exact", chosen.exact,
+                 "The component's own design instead, bit for bit (--highpass: hPass=1, "
+                 "hFrequency=HZ; --lowpass: lPass=1, lFrequency=HZ/1000)");
+    app.add_option("--order", chosen.order, "Order of each side of the Butterworth design")
         ->type_name("2|4|6|8")
         ->capture_default_str()
         ->check(CLI::IsMember({2, 4, 6, 8}))
         ->each([&chosen](const std::string&) { chosen.order_given = true; });
-    app.add_flag("--strict", chosen.strict, "Refuse settings the exact design only degrades");
+    app.add_flag("--strict", chosen.strict,
+                 "Refuse settings the component's design only degrades, and a truncated INPUT");
     app.add_option("--response", chosen.response,
                    "Print the response of the settings (text, or csv) instead of filtering")
         ->type_name("[=csv]")
         ->expected(0, 1)
         ->check(CLI::IsMember({"text", "csv"}));
-    app.add_option("--rate", chosen.response_rate, "Sample rate for --response")
+    app.add_option("--rate", chosen.response_rate, "Sample rate for --response without INPUT")
         ->type_name("HZ")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
@@ -388,12 +402,30 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
     return done;
 }
 
+// --exact, and --set which speaks the component's language, run the component.
+bool runs_exact(const options& chosen) {
+    return chosen.exact || !chosen.assignments.empty();
+}
+
+ns_filter_engine::realization realization_of(const options& chosen) {
+    return runs_exact(chosen) ? ns_filter_engine::realization::exact
+                              : ns_filter_engine::realization::precise;
+}
+
+// What a refusal of the component's design suggests instead.
+std::string butterworth_way_out(const options& chosen) {
+    return chosen.exact ? "drop --exact for the Butterworth design"
+                        : "give --highpass/--lowpass without --set for the Butterworth design";
+}
+
 // The exact realization is the component itself, loaded as a host loads it; what it is asked
 // to do is checked for soundness once it has accepted the settings.
 std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
                                                 const options& chosen, int channels, int rate,
                                                 checked_configuration& configuration,
                                                 std::string& component_said) {
+    configuration.explain_bounds_with(butterworth_way_out(chosen) +
+                                      ", which takes 10 Hz .. 0.49 x rate");
     stdout_capture capture;
     auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
     component_said = capture.release();
@@ -402,7 +434,7 @@ std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
         rate, channels,
         read_filter_request(configuration, ns_filter_engine::limits_for(
                                                ns_filter_engine::realization::exact, rate)),
-        chosen.strict);
+        chosen.strict, butterworth_way_out(chosen));
     return session;
 }
 
@@ -429,7 +461,7 @@ void filter_file(const options& chosen) {
     std::unique_ptr<component_module> module;
     std::unique_ptr<stream_filter> filter;
     std::string component_said; // shown once OUTPUT is open, so a failure says one line
-    if (chosen.precise) {
+    if (!runs_exact(chosen)) {
         filter = std::make_unique<precise_session>(channels, rate, chosen.order, configuration);
     } else {
         module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
@@ -464,10 +496,16 @@ void filter_file(const options& chosen) {
                  static_cast<double>(frames) / rate / elapsed);
 }
 
+// The rate --response shows: INPUT's when given, --rate's otherwise.
+double response_rate(const options& chosen) {
+    if (chosen.input.empty()) return chosen.response_rate;
+    return sound_input(chosen.input).sample_rate();
+}
+
 // --response: the settings read as the filter would read them, at --rate, with the wider of
 // the two realizations' bounds so that either column can show what it does.
 void print_response(const options& chosen) {
-    const double rate = chosen.response_rate;
+    const double rate = response_rate(chosen);
     checked_configuration configuration(
         collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz), rate);
     ns_filter_engine::filter_request request;
@@ -480,9 +518,27 @@ void print_response(const options& chosen) {
     }
     configuration.require_all_known();
     if (chosen.response == "csv")
-        print_response_csv(stdout, rate, request, chosen.order);
+        print_response_csv(stdout, rate, request, chosen.order, realization_of(chosen));
     else
-        print_response_table(stdout, rate, request, chosen.order);
+        print_response_table(stdout, rate, request, chosen.order, realization_of(chosen));
+}
+
+// Options that ask for both realizations at once, or for what the chosen one lacks.
+void refuse_contradictions(const CLI::App& app, const options& chosen) {
+    const bool set = !chosen.assignments.empty();
+    if (chosen.exact && chosen.precise)
+        throw CLI::ValidationError("--exact and --precise name different designs; give one");
+    if (set && chosen.precise)
+        throw CLI::ValidationError("--set gives the component's settings and runs the component; "
+                                   "--precise takes --highpass and --lowpass");
+    if (chosen.order_given && runs_exact(chosen))
+        throw CLI::ValidationError(std::string("--order sets the Butterworth design's order; ") +
+                                   (set ? "--set" : "--exact") +
+                                   " runs the component, whose order is its own");
+    if (!chosen.response.empty() && !chosen.output.empty())
+        throw CLI::ValidationError("--response writes no OUTPUT; give INPUT alone for its rate");
+    if (!chosen.response.empty() && !chosen.input.empty() && app.count("--rate") > 0)
+        throw CLI::ValidationError("--rate and INPUT both give the rate for --response; give one");
 }
 
 int report(const char* message, int exit_status) {
@@ -501,7 +557,9 @@ std::vector<std::string> long_option_names(const CLI::App& app) {
 } // namespace
 
 int run(int argc, char** argv) {
-    CLI::App app("Filters an audio file with the zq.filter.audio.hl-pass component.", "zq-filter");
+    CLI::App app("Filters an audio file with Butterworth high-, low- or band-pass filters, or with "
+                 "the zq.filter.audio.hl-pass component.",
+                 "zq-filter");
     options chosen;
     define_options(app, chosen);
     const std::string mistyped = unknown_option({argv + 1, argv + argc}, long_option_names(app));
@@ -511,8 +569,7 @@ int run(int argc, char** argv) {
         if (app.count("--response") > 0 && chosen.response.empty()) chosen.response = "text";
         if (!chosen.version && chosen.response.empty() && chosen.output.empty())
             throw CLI::ValidationError("INPUT and OUTPUT are required");
-        if (chosen.order_given && !chosen.precise && chosen.response.empty())
-            throw CLI::ValidationError("--order applies to --precise");
+        refuse_contradictions(app, chosen);
     } catch (const CLI::CallForHelp& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {

@@ -26,6 +26,12 @@ constexpr double k_landmarks_hz[] = {0.0, 20.0, 50.0, 100.0, 1000.0, 10000.0};
 struct column {
     engine_settings settings;
     std::string refusal;
+    const char* name() const { return settings.kind == realization::exact ? "exact" : "precise"; }
+};
+
+// The realization that runs, then the other.
+struct columns {
+    column runs, other;
 };
 
 column column_for(realization kind, double rate, const filter_request& request, int order) {
@@ -110,9 +116,15 @@ std::string verdict_text(const column& each, double rate) {
     }
 }
 
-void row(std::FILE* out, const std::string& label, const std::string& exact,
-         const std::string& precise) {
-    std::fprintf(out, "  %-28s %-22s %s\n", label.c_str(), exact.c_str(), precise.c_str());
+columns columns_for(realization runs, double rate, const filter_request& request, int order) {
+    const realization other =
+        runs == realization::exact ? realization::precise : realization::exact;
+    return {column_for(runs, rate, request, order), column_for(other, rate, request, order)};
+}
+
+void row(std::FILE* out, const std::string& label, const std::string& first,
+         const std::string& second) {
+    std::fprintf(out, "  %-28s %-22s %s\n", label.c_str(), first.c_str(), second.c_str());
 }
 
 std::vector<double> landmarks(double rate, const filter_request& request) {
@@ -136,56 +148,65 @@ std::string filter_text(const filter_request& request) {
     return text.empty() ? "no filter (bypass)" : text;
 }
 
-void print_notes(std::FILE* out, const column& exact, const column& precise, double rate) {
-    if (!exact.refusal.empty()) std::fprintf(out, "\nexact: %s\n", exact.refusal.c_str());
-    if (!precise.refusal.empty()) std::fprintf(out, "\nprecise: %s\n", precise.refusal.c_str());
-    if (!exact.refusal.empty()) return;
-    for (const auto& each : ns_filter_engine::assess_exact(rate, exact.settings.request).findings)
-        std::fprintf(out, "\nexact: %s\n", each.message.c_str());
+void print_notes(std::FILE* out, const columns& both, double rate) {
+    for (const column* each : {&both.runs, &both.other}) {
+        if (!each->refusal.empty())
+            std::fprintf(out, "\n%s: %s\n", each->name(), each->refusal.c_str());
+        if (!each->refusal.empty() || each->settings.kind != realization::exact) continue;
+        for (const auto& finding :
+             ns_filter_engine::assess_exact(rate, each->settings.request).findings)
+            std::fprintf(out, "\nexact: %s\n", finding.message.c_str());
+    }
 }
 
 } // namespace
 
-void print_response_table(std::FILE* out, double rate, const filter_request& request, int order) {
-    const column exact = column_for(realization::exact, rate, request, order);
-    const column precise = column_for(realization::precise, rate, request, order);
-    std::fprintf(out, "Response at %g Hz: %s (precise: Butterworth order %d per side)\n\n", rate,
-                 filter_text(request).c_str(), order);
-    row(out, "", "exact", "precise");
-    row(out, "-3 dB at", points_text(exact, rate), points_text(precise, rate));
+void print_response_table(std::FILE* out, double rate, const filter_request& request, int order,
+                          realization runs) {
+    const columns both = columns_for(runs, rate, request, order);
+    const column& first = both.runs;
+    const column& second = both.other;
+    std::fprintf(out,
+                 "Response at %g Hz: %s\nprecise: Butterworth, order %d per side; exact: the "
+                 "component's design (--exact); %s runs\n\n",
+                 rate, filter_text(request).c_str(), order, both.runs.name());
+    row(out, "", first.name(), second.name());
+    row(out, "-3 dB at", points_text(first, rate), points_text(second, rate));
     for (const double hz : landmarks(rate, request)) {
         auto level = [&](const column& each) {
             return each.refusal.empty() ? level_text(gain_db(each, rate, hz)) : std::string("-");
         };
-        row(out, "gain at " + frequency_text(hz, rate), level(exact), level(precise));
+        row(out, "gain at " + frequency_text(hz, rate), level(first), level(second));
     }
     if (request.high_pass) {
         const double hz = request.high_hz / 8.0;
         row(out, printed("slope %g", hz) + printed(" .. %g Hz", 2 * hz),
-            slope_text(exact, rate, hz), slope_text(precise, rate, hz));
+            slope_text(first, rate, hz), slope_text(second, rate, hz));
     }
     if (request.low_pass) {
         const double hz = 2.0 * request.low_hz;
         row(out, printed("slope %g", hz) + printed(" .. %g Hz", 2 * hz),
-            slope_text(exact, rate, hz), slope_text(precise, rate, hz));
+            slope_text(first, rate, hz), slope_text(second, rate, hz));
     }
-    row(out, "verdict", verdict_text(exact, rate), verdict_text(precise, rate));
-    print_notes(out, exact, precise, rate);
+    row(out, "verdict", verdict_text(first, rate), verdict_text(second, rate));
+    print_notes(out, both, rate);
 }
 
-void print_response_csv(std::FILE* out, double rate, const filter_request& request, int order) {
-    const column exact = column_for(realization::exact, rate, request, order);
-    const column precise = column_for(realization::precise, rate, request, order);
+void print_response_csv(std::FILE* out, double rate, const filter_request& request, int order,
+                        realization runs) {
+    const columns both = columns_for(runs, rate, request, order);
+    const column& first = both.runs;
+    const column& second = both.other;
     const std::vector<double> frequencies = log_spaced(k_csv_lowest_hz, rate / 2, k_csv_points);
     auto levels = [&](const column& each) {
         return each.refusal.empty()
                    ? ns_filter_engine::magnitude_db(rate, each.settings, frequencies)
                    : std::vector<double>(frequencies.size(), std::nan(""));
     };
-    const std::vector<double> exact_db = levels(exact), precise_db = levels(precise);
-    std::fputs("frequency_hz,exact_db,precise_db\n", out);
+    const std::vector<double> first_db = levels(first), second_db = levels(second);
+    std::fprintf(out, "frequency_hz,%s_db,%s_db\n", first.name(), second.name());
     for (std::size_t i = 0; i < frequencies.size(); ++i)
-        std::fprintf(out, "%.6g,%.6g,%.6g\n", frequencies[i], exact_db[i], precise_db[i]);
+        std::fprintf(out, "%.6g,%.6g,%.6g\n", frequencies[i], first_db[i], second_db[i]);
 }
 
 } // namespace zq_tool

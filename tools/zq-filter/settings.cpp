@@ -106,15 +106,16 @@ std::vector<setting> collect_settings(const std::vector<std::string>& assignment
         const std::string origin = "--highpass " + highpass_hz;
         const typed_frequency cutoff = parse_frequency(highpass_hz, origin);
         settings.add({"hPass", 1, origin});
-        settings.add({"hFrequency", cutoff.hz, origin, cutoff.unit, 1.0 / cutoff.hz_per_unit});
+        settings.add(
+            {"hFrequency", cutoff.hz, origin, cutoff.unit, 1.0 / cutoff.hz_per_unit, cutoff.hz});
     }
     if (!lowpass_hz.empty()) {
         const std::string origin = "--lowpass " + lowpass_hz;
         const typed_frequency cutoff = parse_frequency(lowpass_hz, origin);
         settings.add({"lPass", 1, origin});
         // The component reads kHz.
-        settings.add(
-            {"lFrequency", cutoff.hz / 1000.0, origin, cutoff.unit, 1000.0 / cutoff.hz_per_unit});
+        settings.add({"lFrequency", cutoff.hz / 1000.0, origin, cutoff.unit,
+                      1000.0 / cutoff.hz_per_unit, cutoff.hz});
     }
     return settings.take();
 }
@@ -129,22 +130,25 @@ const setting* checked_configuration::find(const char* key) {
     return given == settings_.end() ? nullptr : &*given;
 }
 
-void checked_configuration::refuse(const setting& value, const std::string& why) {
+void checked_configuration::refuse(const setting& value, const std::string& why,
+                                   const std::string& after) {
     violation_ = "setting " + in_quotes(value.key) + " = " + printed("%.10g", value.value) + " " +
                  why + " for a " + printed("%g", sample_rate_) + " Hz stream";
     if (value.origin.rfind("--set ", 0) != 0) violation_ += " (from " + value.origin + ")";
+    violation_ += after;
     throw ZQ::CException("zq-filter", __LINE__, __FILE__, __func__, violation_);
 }
 
 void checked_configuration::refuse_range(const setting& value, float minimum, float maximum) {
+    const std::string way_out = way_out_.empty() ? "" : "; " + way_out_;
     if (value.unit.empty())
-        refuse(value, "is outside " + shortest(minimum) + " .. " + shortest(maximum));
+        refuse(value, "is outside " + shortest(minimum) + " .. " + shortest(maximum), way_out);
     const auto shown = [&value](double in_setting_units) {
         return printed("%.6g", in_setting_units * value.per_setting_unit);
     };
     violation_ = value.origin + ": " + shown(value.value) + " " + value.unit + " is outside " +
                  shown(double{minimum}) + " .. " + shown(double{maximum}) + " " + value.unit +
-                 " for a " + printed("%g", sample_rate_) + " Hz stream";
+                 " for a " + printed("%g", sample_rate_) + " Hz stream" + way_out;
     throw ZQ::CException("zq-filter", __LINE__, __FILE__, __func__, violation_);
 }
 
@@ -168,19 +172,29 @@ float checked_configuration::getFloat(const char* key, float defaultValue, float
 }
 
 ns_filter_engine::filter_request
-read_filter_request(ZQ::CM::RComponentConfiguration& config,
-                    const ns_filter_engine::cutoff_limits& limits) {
+read_filter_request(checked_configuration& config, const ns_filter_engine::cutoff_limits& limits) {
     using ns_filter_engine::khz_from_hz;
     ns_filter_engine::filter_request request;
     request.high_pass = config.getInt("hPass", 0, 0, 1) == 1;
     request.low_pass = config.getInt("lPass", 0, 0, 1) == 1;
-    request.high_hz = config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz,
-                                      static_cast<float>(limits.high_min_hz),
-                                      static_cast<float>(limits.high_max_hz));
-    request.low_hz = ns_filter_engine::hz_from_khz(
-        config.getFloat("lFrequency", ns_filter_engine::k_default_low_khz,
-                        khz_from_hz(limits.low_min_hz), khz_from_hz(limits.low_max_hz)));
+    request.high_hz =
+        config.typed_hz("hFrequency", 1.0,
+                        config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz,
+                                        static_cast<float>(limits.high_min_hz),
+                                        static_cast<float>(limits.high_max_hz)));
+    request.low_hz =
+        config.typed_hz("lFrequency", 1000.0,
+                        ns_filter_engine::hz_from_khz(config.getFloat(
+                            "lFrequency", ns_filter_engine::k_default_low_khz,
+                            khz_from_hz(limits.low_min_hz), khz_from_hz(limits.low_max_hz))));
     return request;
+}
+
+double checked_configuration::typed_hz(const char* key, double hz_per_value, double read_hz) const {
+    const auto given = std::find_if(settings_.begin(), settings_.end(),
+                                    [key](const setting& each) { return each.key == key; });
+    if (given == settings_.end()) return read_hz;
+    return given->hz != 0.0 ? given->hz : given->value * hz_per_value;
 }
 
 void checked_configuration::require_all_known() const {

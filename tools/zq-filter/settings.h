@@ -24,6 +24,7 @@ struct setting {
     // setting, so that messages answer in it; empty for a value given as the setting itself.
     std::string unit = "";
     double per_setting_unit = 1.0;
+    double hz = 0.0; // a cut-off as typed in Hz (--highpass, --lowpass); 0 for a --set value
 };
 
 // Builds the settings from the repeatable --set KEY=VALUE and the friendly --highpass HZ
@@ -45,14 +46,20 @@ public:
     int getInt(const char* key, int defaultValue, int minimum, int maximum) override;
     float getFloat(const char* key, float defaultValue, float minimum, float maximum) override;
 
+    // Added to a refusal of a value outside its bounds: where else the value is taken.
+    void explain_bounds_with(std::string way_out) { way_out_ = std::move(way_out); }
     // What made a getter throw; empty when none did.
     const std::string& violation() const noexcept { return violation_; }
     // Throws tool_error(usage) for a setting whose key the component never asked for.
     void require_all_known() const;
+    // The cut-off `key` as the user typed it, in Hz (a --set value times `hz_per_value`), so
+    // that the band's edges are compared as typed; `read_hz` when it was not given.
+    double typed_hz(const char* key, double hz_per_value, double read_hz) const;
 
 private:
     const setting* find(const char* key);
-    [[noreturn]] void refuse(const setting& value, const std::string& why);
+    [[noreturn]] void refuse(const setting& value, const std::string& why,
+                             const std::string& after = "");
     [[noreturn]] void refuse_range(const setting& value, float minimum, float maximum);
     std::string range_text(double minimum, double maximum) const;
 
@@ -60,11 +67,12 @@ private:
     std::vector<std::string> asked_;
     double sample_rate_;
     std::string violation_;
+    std::string way_out_;
 };
 
 // The filter the settings ask for, read through `config` in the order the component reads them
 // and held to `limits` (the realization's, at the stream's rate); defaults as the component's.
-ns_filter_engine::filter_request read_filter_request(ZQ::CM::RComponentConfiguration& config,
+ns_filter_engine::filter_request read_filter_request(checked_configuration& config,
                                                      const ns_filter_engine::cutoff_limits& limits);
 
 } // namespace zq_tool

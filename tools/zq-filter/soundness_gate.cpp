@@ -7,7 +7,8 @@
 namespace zq_tool {
 
 void check_exact_request(double sample_rate, int channels,
-                         const ns_filter_engine::filter_request& request, bool strict) {
+                         const ns_filter_engine::filter_request& request, bool strict,
+                         const std::string& way_out) {
     using ns_filter_engine::verdict;
     ns_filter_engine::engine_settings exact;
     exact.request = request;
@@ -17,13 +18,13 @@ void check_exact_request(double sample_rate, int channels,
         ns_filter_engine::assess_exact(sample_rate, request);
     for (const ns_filter_engine::finding& each : report.findings) {
         if (each.severity == verdict::unsound)
-            throw tool_error(failure::usage, each.message + "; use --precise");
+            throw tool_error(failure::usage, each.message + "; " + way_out);
         if (strict)
-            throw tool_error(failure::usage,
-                             each.message + "; use --precise, or leave out --strict to accept it");
+            throw tool_error(failure::usage, each.message + "; " + way_out +
+                                                 ", or leave out --strict to accept it");
     }
     for (const ns_filter_engine::finding& each : report.findings)
-        std::fprintf(stderr, "zq-filter: warning: %s; --precise avoids it\n", each.message.c_str());
+        std::fprintf(stderr, "zq-filter: warning: %s; %s\n", each.message.c_str(), way_out.c_str());
 }
 
 } // namespace zq_tool
