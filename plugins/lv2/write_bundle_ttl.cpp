@@ -11,6 +11,7 @@
 namespace {
 
 using ns_hl_pass_plugin::control_description;
+using ns_hl_pass_plugin::control_kind;
 using ns_hl_pass_plugin::k_control_ports;
 using ns_hl_pass_plugin::k_controls;
 using ns_hl_pass_plugin::k_kinds;
@@ -21,6 +22,7 @@ constexpr char k_prefixes[] = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .
 @prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
+@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 
@@ -36,9 +38,9 @@ constexpr char k_prefixes[] = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 )";
 
 constexpr char k_description[] =
-    "Butterworth high-pass, low-pass or both in cascade. Bit for bit what zq-filter writes; "
-    "runs a double-precision design instead when Precise is on or when the single-precision "
-    "one is unsound at the host's rate. Cut-offs beyond what the rate allows are clamped.";
+    "Butterworth high-pass, low-pass or both in cascade, of order 2 to 8, bit for bit what "
+    "zq-filter writes. Exact runs the component's single-precision design instead where it takes "
+    "the cut-offs and is sound at the host's rate. Cut-offs glide; switches crossfade.";
 
 // A Turtle decimal: a number written without a point would be read as an integer.
 std::string decimal(float value) {
@@ -53,10 +55,25 @@ void write_control(std::ostream& out, unsigned index, const control_description&
     out << "[\n\t\ta lv2:InputPort , lv2:ControlPort ;\n\t\tlv2:index " << index
         << " ;\n\t\tlv2:symbol \"" << control.symbol << "\" ;\n\t\tlv2:name \"" << control.name
         << "\" ;\n";
-    if (control.toggled)
+    switch (control.kind) {
+    case control_kind::enable:
+        // An integer 0 / 1 rather than a toggle: GStreamer turns toggles into booleans that
+        // start false, which would leave the plugin bypassed there.
+        out << "\t\tlv2:designation lv2:enabled ;\n\t\tlv2:portProperty lv2:integer ;\n";
+        break;
+    case control_kind::toggle:
         out << "\t\tlv2:portProperty lv2:toggled ;\n";
-    else
+        break;
+    case control_kind::frequency:
         out << "\t\tlv2:portProperty pprops:logarithmic ;\n\t\tunits:unit units:hz ;\n";
+        break;
+    case control_kind::order:
+        out << "\t\tlv2:portProperty lv2:integer , lv2:enumeration ;\n";
+        for (int order : ns_hl_pass_plugin::k_orders)
+            out << "\t\tlv2:scalePoint [ rdfs:label \"" << order << "\" ; rdf:value " << order
+                << ".0 ] ;\n";
+        break;
+    }
     out << "\t\tlv2:default " << decimal(control.default_value) << " ;\n\t\tlv2:minimum "
         << decimal(control.minimum) << " ;\n\t\tlv2:maximum " << decimal(control.maximum)
         << "\n\t]";
