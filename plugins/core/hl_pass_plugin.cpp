@@ -25,6 +25,7 @@ constexpr float k_highest_hz = 40000.0f;
 
 constexpr double k_glide_seconds = 0.02;  // time constant of the log-frequency glide
 constexpr double k_glide_arrived = 1e-3;  // natural-log distance at which a glide lands
+constexpr double k_glide_fastest = 100;   // natural-log distance per second at most
 constexpr double k_settle_seconds = 0.01; // an incoming filter's unheard start
 constexpr double k_fade_seconds = 0.02;   // the fade from the outgoing filter to it
 
@@ -78,11 +79,15 @@ bool same_sections(const plugin_settings& a, const plugin_settings& b, double ra
                                          ns_filter_engine::plan_for(b.request, rate));
 }
 
-// One step of a one-pole glide in log-frequency; `keep` is the share of the distance left.
-float glided(float current, float target, double keep) {
+// One step of a one-pole glide in log-frequency; `keep` is the share of the distance left,
+// `most` the farthest the step may go: a far jump's first steps would otherwise move the
+// sections so fast that their history swells.
+float glided(float current, float target, double keep, double most) {
     const double distance = std::log(double{current} / double{target});
     if (!(std::fabs(distance) > k_glide_arrived)) return target;
-    return static_cast<float>(double{target} * std::exp(distance * keep));
+    const double left = distance > 0 ? std::max(distance * keep, distance - most)
+                                     : std::min(distance * keep, distance + most);
+    return static_cast<float>(double{target} * std::exp(left));
 }
 
 int steps_of(double seconds, double rate) {
@@ -231,8 +236,11 @@ void hl_pass_instance::start(const float (&now)[k_control_ports]) noexcept {
 void hl_pass_instance::glide(const float (&now)[k_control_ports], int frames) noexcept {
     const cutoff_limits limits = limits_for(realization::precise, rate_);
     const double keep = std::exp(-frames / (k_glide_seconds * rate_));
-    const float high = glided(glided_[port_hp_freq], clamped_high(now[port_hp_freq], limits), keep);
-    const float low = glided(glided_[port_lp_freq], clamped_low(now[port_lp_freq], limits), keep);
+    const double most = k_glide_fastest * frames / rate_;
+    const float high =
+        glided(glided_[port_hp_freq], clamped_high(now[port_hp_freq], limits), keep, most);
+    const float low =
+        glided(glided_[port_lp_freq], clamped_low(now[port_lp_freq], limits), keep, most);
     std::memcpy(glided_, now, sizeof glided_);
     glided_[port_hp_freq] = high;
     glided_[port_lp_freq] = low;
