@@ -14,7 +14,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input fuzz_plugin)
 
 build="$root/build-fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

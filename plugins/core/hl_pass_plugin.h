@@ -3,36 +3,54 @@
 // never allocates, locks, prints or blocks.
 //
 // What an instance does with its controls:
-// - A cut-off outside what the running engine accepts at the host's rate (limits_for) is
-//   clamped to the nearest bound; a cut-off that is not a number counts as the lowest.
-// - precise off runs the exact engine, bit for bit what zq-filter writes, unless the soundness
-//   check finds the exact design unsound at this rate (unstable, or a boost nobody asked
-//   for): then the precise engine runs those settings instead.
-// - A change of the controls takes effect at the next run(). Moving a cut-off keeps the
-//   history; switching a side on or off, an exact high-pass crossing into or out of its split
-//   form, or a change of engine restarts the history from silence, as activate() does.
+// - By default it runs the Butterworth design (the engine's precise realization) at the order
+//   the `order` control picks, over the precise realization's cut-off range at the host's rate;
+//   a cut-off beyond it is clamped, one that is not a number counts as the lowest.
+// - `exact` on runs the exact engine, bit for bit what zq-filter writes with the component's
+//   settings, unless the exact design cannot take those cut-offs at this rate or the soundness
+//   check finds it unsound (unstable, or a boost nobody asked for): then the Butterworth runs.
+// - `enabled` off passes the input through (hosts bypass through it).
+// - Controls are read every 32 frames. A moving cut-off glides towards its value in
+//   log-frequency on the Butterworth (also with `exact` on: the exact design fades in where the
+//   glide lands), the sections keeping their history; any change of the sections themselves (a
+//   side, the order, the realization, the exact high-pass changing form, bypass) starts the new
+//   filter beside the old one, lets it settle unheard, then fades from the old to the new.
+// - With the controls held from activate() on, the output is bit for bit the engine's.
 // - A band whose high-pass cut-off lies at or above its low-pass cut-off is filtered as
 //   asked: the two sections in cascade pass almost nothing.
-// - Should a sample that is not finite ever come out (a host feeding NaN, say), the block is
-//   replaced by silence and the history cleared, so the stream recovers at the next block.
+// - Should a sample that is not finite ever come out (a host feeding NaN, say), it and the rest
+//   of its 32 frames are replaced by silence and the history cleared.
 #pragma once
 
 #include <engine/filter_engine>
+
+#include <memory>
 
 namespace ns_hl_pass_plugin {
 
 // The controls, numbered from 0 as both standards number ports; the audio inputs follow them,
 // then the outputs.
-enum control_port : unsigned { port_hp, port_hp_freq, port_lp, port_lp_freq, port_precise };
-constexpr unsigned k_control_ports = 5;
+enum control_port : unsigned {
+    port_hp,
+    port_hp_freq,
+    port_lp,
+    port_lp_freq,
+    port_exact,
+    port_order,
+    port_enabled
+};
+constexpr unsigned k_control_ports = 7;
+
+enum class control_kind { toggle, enable, frequency, order };
 
 struct control_description {
     const char* symbol;
     const char* name;
-    bool toggled;
+    control_kind kind;
     float minimum, maximum, default_value;
 };
 extern const control_description k_controls[k_control_ports];
+constexpr int k_orders[] = {2, 4, 6, 8};
 
 struct audio_port {
     const char* symbol;
@@ -56,40 +74,56 @@ constexpr unsigned long port_count(const plugin_kind& kind) {
     return k_control_ports + 2ul * static_cast<unsigned long>(kind.channels);
 }
 
-// The engine and the request the controls ask for at a rate, clamped as described above.
+// The engine, its order and the request the controls ask for at a rate, as described above.
 struct plugin_settings {
     ns_filter_engine::realization kind;
+    int order;
     ns_filter_engine::filter_request request;
 };
 plugin_settings settle(const float (&controls)[k_control_ports], double rate) noexcept;
 
+// The order a control value stands for: the nearest of k_orders (a host's 3.5 is 4).
+int order_of(float control) noexcept;
+
 class hl_pass_instance {
 public:
-    // Prepares both engines for the stream. Throws std::invalid_argument for a rate at which
+    // Prepares every engine for the stream. Throws std::invalid_argument for a rate at which
     // the filter has no cut-off to offer, std::bad_alloc when memory runs out.
     hl_pass_instance(double rate, int channels);
+    ~hl_pass_instance();
 
     void connect(unsigned long port, void* data) noexcept;
-    // Clears the history of both engines.
+    // Clears all history; the next run() starts at the controls' values, without gliding.
     void activate() noexcept;
-    // Filters `frames` frames from the input ports to the output ports (the same buffers or
-    // not) with the controls' current values.
+    // Filters `frames` frames from the input ports to the output ports, which may be the same
+    // buffers or crossed ones; an unconnected input reads as silence.
     void run(unsigned long frames) noexcept;
 
+    static constexpr int k_step = 32; // frames between two readings of the controls
+
 private:
-    void follow_controls() noexcept;
-    void silence_if_not_finite(unsigned long frames) noexcept;
+    struct slot;
+    void read_controls(float (&now)[k_control_ports]) const noexcept;
+    void start(const float (&now)[k_control_ports]) noexcept;
+    void glide(const float (&now)[k_control_ports], int frames) noexcept;
+    plugin_settings gliding_settings(const float (&now)[k_control_ports]) const noexcept;
+    void follow(const plugin_settings& wanted) noexcept;
+    void filter_step(unsigned long offset, int frames) noexcept;
+    void clear() noexcept;
 
     double rate_;
     int channels_;
+    int settle_steps_; // steps the incoming filter runs unheard
+    int fade_steps_;   // steps of the fade from the outgoing to the incoming filter
     const float* controls_[k_control_ports] = {};
     const float* inputs_[2] = {};
     float* outputs_[2] = {};
-    ns_filter_engine::filter_engine exact_;
-    ns_filter_engine::filter_engine precise_;
-    ns_filter_engine::filter_engine* active_;
-    bool followed_ = false; // whether applied_ holds controls already applied
-    float applied_[k_control_ports] = {};
+    std::unique_ptr<slot> slots_[2];
+    int heard_ = 0;                      // the slot whose output is heard outside a fade
+    int transition_ = -1;                // steps into the current change of filter, -1 without one
+    bool started_ = false;               // false until the first run() after activate()
+    float glided_[k_control_ports] = {}; // the controls as the filter follows them
+    float followed_[k_control_ports] = {}; // glided_ when the filter last followed it
 };
 
 } // namespace ns_hl_pass_plugin

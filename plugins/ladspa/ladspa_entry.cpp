@@ -11,6 +11,7 @@
 namespace {
 
 using ns_hl_pass_plugin::control_description;
+using ns_hl_pass_plugin::control_kind;
 using ns_hl_pass_plugin::hl_pass_instance;
 using ns_hl_pass_plugin::k_control_ports;
 using ns_hl_pass_plugin::k_controls;
@@ -42,10 +43,21 @@ LADSPA_PortRangeHintDescriptor default_hint(const control_description& control) 
 
 LADSPA_PortRangeHint control_hint(const control_description& control) {
     LADSPA_PortRangeHintDescriptor hint = default_hint(control);
-    if (control.toggled)
+    switch (control.kind) {
+    case control_kind::toggle:
         hint |= LADSPA_HINT_TOGGLED;
-    else
+        break;
+    case control_kind::enable: // an integer 0 / 1, for the reason the LV2 bundle gives
+        hint |= LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE | LADSPA_HINT_INTEGER;
+        break;
+    case control_kind::frequency:
         hint |= LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE | LADSPA_HINT_LOGARITHMIC;
+        break;
+    case control_kind::order:
+        // Hosts place the default in the middle of 2 .. 8, at 5, which the plugin reads as 4.
+        hint |= LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE | LADSPA_HINT_INTEGER;
+        break;
+    }
     return {hint, control.minimum, control.maximum};
 }
 

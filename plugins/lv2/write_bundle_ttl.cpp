@@ -11,6 +11,7 @@
 namespace {
 
 using ns_hl_pass_plugin::control_description;
+using ns_hl_pass_plugin::control_kind;
 using ns_hl_pass_plugin::k_control_ports;
 using ns_hl_pass_plugin::k_controls;
 using ns_hl_pass_plugin::k_kinds;
@@ -21,6 +22,8 @@ constexpr char k_prefixes[] = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .
 @prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 
@@ -36,9 +39,9 @@ constexpr char k_prefixes[] = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 )";
 
 constexpr char k_description[] =
-    "Butterworth high-pass, low-pass or both in cascade. Bit for bit what zq-filter writes; "
-    "runs a double-precision design instead when Precise is on or when the single-precision "
-    "one is unsound at the host's rate. Cut-offs beyond what the rate allows are clamped.";
+    "Butterworth high-pass, low-pass or both in cascade, of order 2 to 8, bit for bit what "
+    "zq-filter writes. Exact runs the component's single-precision design instead where it takes "
+    "the cut-offs and is sound at the host's rate. Cut-offs glide; switches crossfade.";
 
 // A Turtle decimal: a number written without a point would be read as an integer.
 std::string decimal(float value) {
@@ -53,10 +56,25 @@ void write_control(std::ostream& out, unsigned index, const control_description&
     out << "[\n\t\ta lv2:InputPort , lv2:ControlPort ;\n\t\tlv2:index " << index
         << " ;\n\t\tlv2:symbol \"" << control.symbol << "\" ;\n\t\tlv2:name \"" << control.name
         << "\" ;\n";
-    if (control.toggled)
+    switch (control.kind) {
+    case control_kind::enable:
+        // An integer 0 / 1 rather than a toggle: GStreamer turns toggles into booleans that
+        // start false, which would leave the plugin bypassed there.
+        out << "\t\tlv2:designation lv2:enabled ;\n\t\tlv2:portProperty lv2:integer ;\n";
+        break;
+    case control_kind::toggle:
         out << "\t\tlv2:portProperty lv2:toggled ;\n";
-    else
+        break;
+    case control_kind::frequency:
         out << "\t\tlv2:portProperty pprops:logarithmic ;\n\t\tunits:unit units:hz ;\n";
+        break;
+    case control_kind::order:
+        out << "\t\tlv2:portProperty lv2:integer , lv2:enumeration ;\n";
+        for (int order : ns_hl_pass_plugin::k_orders)
+            out << "\t\tlv2:scalePoint [ rdfs:label \"" << order << "\" ; rdf:value " << order
+                << ".0 ] ;\n";
+        break;
+    }
     out << "\t\tlv2:default " << decimal(control.default_value) << " ;\n\t\tlv2:minimum "
         << decimal(control.minimum) << " ;\n\t\tlv2:maximum " << decimal(control.maximum)
         << "\n\t]";
@@ -108,12 +126,45 @@ void write_plugin(std::ostream& out, const plugin_kind& kind) {
     }
 }
 
+// Settings for common jobs, offered by hosts as each plugin's presets.
+struct preset {
+    const char* id;
+    const char* label;
+    float controls[k_control_ports]; // hp, hp_freq, lp, lp_freq, exact, order, enabled
+};
+const preset k_presets[] = {
+    {"dc-blocker", "DC blocker (10 Hz)", {1, 10, 0, 4000, 0, 2, 1}},
+    {"rumble", "Rumble filter (30 Hz)", {1, 30, 0, 4000, 0, 4, 1}},
+    {"voice", "Voice (80 Hz .. 12 kHz)", {1, 80, 1, 12000, 0, 4, 1}},
+    {"telephone", "Telephone (300 Hz .. 3.4 kHz)", {1, 300, 1, 3400, 0, 4, 1}},
+};
+
+std::string preset_uri(const plugin_kind& kind, const preset& each) {
+    return std::string(kind.uri) + ":preset:" + each.id;
+}
+
+void write_presets(std::ostream& out, const plugin_kind& kind) {
+    for (const preset& each : k_presets) {
+        out << "\n<" << preset_uri(kind, each) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <"
+            << kind.uri << "> ;\n\trdfs:label \"" << each.label << "\" ;\n\tlv2:port ";
+        for (unsigned port = 0; port < k_control_ports; ++port)
+            out << "[\n\t\tlv2:symbol \"" << k_controls[port].symbol << "\" ;\n\t\tpset:value "
+                << decimal(each.controls[port]) << "\n\t]"
+                << (port + 1 < k_control_ports ? " , " : " .\n");
+    }
+}
+
 void write_manifest(std::ostream& out, const std::string& binary) {
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+        << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
         << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
     for (const plugin_kind& kind : k_kinds)
         out << "\n<" << kind.uri << ">\n\ta lv2:Plugin ;\n\tlv2:binary <" << binary
             << "> ;\n\trdfs:seeAlso <zq-hl-pass.ttl> .\n";
+    for (const plugin_kind& kind : k_kinds)
+        for (const preset& each : k_presets)
+            out << "\n<" << preset_uri(kind, each) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <"
+                << kind.uri << "> ;\n\trdfs:seeAlso <zq-hl-pass.ttl> .\n";
 }
 
 } // namespace
@@ -128,8 +179,10 @@ int main(int argc, char** argv) {
     write_manifest(manifest, argv[2]);
     std::ofstream plugins(directory + "/zq-hl-pass.ttl");
     plugins << k_prefixes;
-    for (const plugin_kind& kind : k_kinds)
+    for (const plugin_kind& kind : k_kinds) {
         write_plugin(plugins, kind);
+        write_presets(plugins, kind);
+    }
     manifest.close();
     plugins.close();
     if (!manifest || !plugins) {

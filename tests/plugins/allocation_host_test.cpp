@@ -1,7 +1,7 @@
 // A host of our own that loads the built LV2 binary and counts the heap allocations made
-// while run() executes (the LADSPA entry point runs the same instance code), through retuning,
-// switches of sections and of engine, clamped and non-numeric controls and a non-finite input, at
-// block sizes 1 to 8192.
+// while run() executes (the LADSPA entry point runs the same instance code), through glides,
+// crossfades between sections, orders and engines, host bypass, clamped and non-numeric controls
+// and a non-finite input, at block sizes 1 to 8192.
 #include <gtest/gtest.h>
 #include <lv2/core/lv2.h>
 
@@ -68,7 +68,7 @@ void* realloc(void* pointer, std::size_t size) {
 namespace {
 
 constexpr double k_rate = 48000.0;
-constexpr unsigned k_controls = 5;
+constexpr unsigned k_controls = 7;
 constexpr float k_nan = std::numeric_limits<float>::quiet_NaN();
 
 // The built LV2 binary, loaded as a host loads it, and one instance of a plugin in it.
@@ -94,20 +94,22 @@ struct lv2_instance {
 
 struct control_step {
     const char* what;
-    float controls[k_controls]; // hp, hp_freq, lp, lp_freq, precise
+    float controls[k_controls]; // hp, hp_freq, lp, lp_freq, exact, order, enabled
     bool nan_input = false;
 };
 
+// Each step lands amid the glide or the fade its predecessor started, at the shorter blocks.
 const control_step k_steps[] = {
-    {"band 300 Hz .. 4 kHz", {1, 300, 1, 4000, 0}},
-    {"cut-offs moved", {1, 350, 1, 5000, 0}},
-    {"high-pass split into two sections", {1, 200, 0, 5000, 0}},
-    {"precise engine", {1, 200, 1, 5000, 1}},
-    {"unsound in exact, so precise", {1, 20000, 0, 5000, 0}},
-    {"precise cut-offs moved", {1, 30, 1, 9000, 1}},
-    {"clamped and not a number", {1, 1e6f, 1, k_nan, 0}},
-    {"a NaN in the input", {1, 300, 1, 4000, 0}, true},
-    {"bypass", {0, 300, 0, 4000, 0}},
+    {"band 300 Hz .. 4 kHz", {1, 300, 1, 4000, 0, 4, 1}},
+    {"cut-offs gliding", {1, 20, 1, 16000, 0, 4, 1}},
+    {"order changed", {1, 20, 1, 16000, 0, 8, 1}},
+    {"exact", {1, 300, 1, 4000, 1, 4, 1}},
+    {"exact high-pass changing form", {1, 200, 0, 5000, 1, 4, 1}},
+    {"unsound in exact, so the Butterworth", {1, 20000, 0, 5000, 1, 4, 1}},
+    {"clamped and not a number", {1, 1e6f, 1, k_nan, 0, k_nan, 1}},
+    {"a NaN in the input", {1, 300, 1, 4000, 0, 2, 1}, true},
+    {"host bypass", {1, 300, 1, 4000, 0, 2, 0}},
+    {"sides off", {0, 300, 0, 4000, 0, 2, 1}},
 };
 
 TEST(AllocationHost, CountsWhatItIsMeantToCount) {

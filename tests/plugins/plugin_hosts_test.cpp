@@ -67,32 +67,42 @@ struct host_case {
     float tolerance = 0; // per sample; 0 for the same bits
 };
 
+// zq-filter's default is the Butterworth the plugins run by default.
 const host_case k_hosts[] = {
-    {"lv2apply_stereo_band", "lv2apply", "lilv-utils", 2, 48000,
-     "--exact --highpass 300 --lowpass 4000",
+    {"lv2apply_stereo_band", "lv2apply", "lilv-utils", 2, 48000, "--highpass 300 --lowpass 4000",
      "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 300 -c lp 1 -c lp_freq 4000 "
      "urn:zq:hl-pass:stereo"},
-    {"lv2apply_mono_high_pass", "lv2apply", "lilv-utils", 1, 44100, "--exact --highpass 80",
-     "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 80 urn:zq:hl-pass:mono"},
-    // Unsound in the exact design at this rate: the plugin runs the precise engine instead (at a
-    // cut-off whose kHz setting is exact in binary, as zq-filter reads it).
-    {"lv2apply_mono_unsound_low_pass", "lv2apply", "lilv-utils", 1, 96000,
-     "--precise --lowpass 250",
-     "lv2apply -i {in} -o {out} -c lp 1 -c lp_freq 250 urn:zq:hl-pass:mono"},
-    {"ffmpeg_stereo_band", "ffmpeg", "ffmpeg", 2, 48000, "--exact --highpass 300 --lowpass 4000",
+    // A rumble filter below the exact design's range, honoured as asked.
+    {"lv2apply_mono_rumble", "lv2apply", "lilv-utils", 1, 44100, "--highpass 20",
+     "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 20 urn:zq:hl-pass:mono"},
+    {"lv2apply_mono_exact_high_pass", "lv2apply", "lilv-utils", 1, 44100, "--exact --highpass 80",
+     "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 80 -c exact 1 urn:zq:hl-pass:mono"},
+    // Unsound in the exact design at this rate: the plugin runs the Butterworth instead.
+    {"lv2apply_mono_unsound_low_pass", "lv2apply", "lilv-utils", 1, 96000, "--lowpass 250",
+     "lv2apply -i {in} -o {out} -c lp 1 -c lp_freq 250 -c exact 1 urn:zq:hl-pass:mono"},
+    {"ffmpeg_stereo_band", "ffmpeg", "ffmpeg", 2, 48000, "--highpass 300 --lowpass 4000",
      // The filter graph and the option parser each take one level of backslashes.
      R"(ffmpeg -nostdin -v error -i {in} )"
      R"(-af lv2=p=urn\\:zq\\:hl-pass\\:stereo:c=hp=1|hp_freq=300|lp=1|lp_freq=4000 )"
      R"(-c:a pcm_f32le {out})"},
+    {"ffmpeg_ladspa_stereo_band", "ffmpeg", "ffmpeg", 2, 48000, "--highpass 300 --lowpass 4000",
+     R"(ffmpeg -nostdin -v error -i {in} )"
+     R"(-af ladspa=f=zq-hl-pass:p=zq_hl_pass_stereo:c=c0=1|c1=300|c2=1|c3=4000 )"
+     R"(-c:a pcm_f32le {out})"},
     {"gstreamer_stereo_band", "gst-launch-1.0", "gstreamer1.0-tools", 2, 48000,
-     "--exact --highpass 300 --lowpass 4000",
+     "--highpass 300 --lowpass 4000",
      "gst-launch-1.0 -q filesrc location={in} ! wavparse ! audio/x-raw,format=F32LE ! "
      "urn-zq-hl-pass-stereo hp=true hp-freq=300 lp=true lp-freq=4000 ! wavenc ! "
      "filesink location={out}"},
+    {"gstreamer_ladspa_stereo_band", "gst-launch-1.0", "gstreamer1.0-tools", 2, 48000,
+     "--highpass 300 --lowpass 4000",
+     "gst-launch-1.0 -q filesrc location={in} ! wavparse ! audio/x-raw,format=F32LE ! "
+     "ladspa-zq-hl-pass-so-zq-hl-pass-stereo high-pass=true high-pass-cut-off=300 low-pass=true "
+     "low-pass-cut-off=4000 ! wavenc ! filesink location={out}"},
     // sox carries samples as 32-bit integers. On a 16-bit grid the input survives that exactly;
     // otherwise the recursions, fed inputs a rounding apart, drift apart by their own rounding
     // noise. What is left is the output rounded to an integer and back: within a float step.
-    {"sox_stereo_band", "sox", "sox", 2, 48000, "--exact --highpass 300 --lowpass 4000",
+    {"sox_stereo_band", "sox", "sox", 2, 48000, "--highpass 300 --lowpass 4000",
      "sox -D {in} -e floating-point -b 32 {out} ladspa zq-hl-pass zq_hl_pass_stereo 1 300 1 4000",
      0x1p-24f},
 };
@@ -182,9 +192,13 @@ TEST_F(PluginHost, BothStandardsListTheSamePortsInTheSameOrder) {
     }
     EXPECT_EQ(lv2_names.size(), symbols.size());
     EXPECT_EQ(lv2_names, ladspa_port_names(ladspa.out));
-    EXPECT_EQ(symbols, (std::vector<std::string>{"hp", "hp_freq", "lp", "lp_freq", "precise", "in",
-                                                 "out", "hp", "hp_freq", "lp", "lp_freq", "precise",
-                                                 "in_l", "in_r", "out_l", "out_r"}));
+    const std::vector<std::string> controls = {"hp",    "hp_freq", "lp",     "lp_freq",
+                                               "exact", "order",   "enabled"};
+    std::vector<std::string> expected = controls;
+    expected.insert(expected.end(), {"in", "out"});
+    expected.insert(expected.end(), controls.begin(), controls.end());
+    expected.insert(expected.end(), {"in_l", "in_r", "out_l", "out_r"});
+    EXPECT_EQ(symbols, expected);
 }
 
 TEST_F(PluginHost, BundleValidatesAgainstTheLv2Specifications) {
