@@ -25,7 +25,9 @@ man -w zq-filter
 echo "-- plugins"
 lv2ls | grep -x urn:zq:hl-pass:mono
 lv2ls | grep -x urn:zq:hl-pass:stereo
-analyseplugin zq-hl-pass | grep 'Plugin Label' | grep -c zq_hl_pass_ | grep -x 2
+# Debian's analyseplugin searches no folder without LADSPA_PATH; the hosts search /usr/lib/ladspa.
+analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -E 'Plugin Label: "zq_hl_pass_(mono|stereo)"' |
+    wc -l | grep -qx 2
 
 echo "-- Python"
 python3 -c "import numpy, zqaudio
