@@ -10,7 +10,7 @@ timed() {
 
 remove_fresh_root() {
     local status=$?
-    for mount_point in "$root/dev" "$root/proc"; do
+    for mount_point in "$root/dev/pts" "$root/dev" "$root/proc"; do
         if mountpoint -q "$mount_point"; then umount -l "$mount_point"; fi
     done
     rm -rf --one-file-system "$root"
@@ -27,6 +27,8 @@ make_fresh_root() {
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     mount -t proc proc "$root/proc"
     mount --bind /dev "$root/dev"
+    # apt logs its installers' output through a terminal of its own.
+    mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
 }
 
 # Runs a shell command inside the root, in FOLDER, with nothing of the caller's environment.

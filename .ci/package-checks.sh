@@ -13,8 +13,14 @@ apt-get install -y -qq --no-install-recommends ./debs/*.deb >/dev/null
 apt-get install -y -qq --no-install-recommends man-db lilv-utils ladspa-sdk cmake g++ make \
     pkg-config >/dev/null
 
+# Every part shows the packages' version.
+version=$(dpkg-query -W -f '${Version}' zq-audio)
+minor=$(echo "$version" | cut -d. -f2)
+micro=$(echo "$version" | cut -d. -f3)
+
 echo "-- zq-filter"
-zq-filter --version
+zq-filter --version | tee version.txt
+grep -qx "zq-filter $version" version.txt
 python3 -c "import numpy, soundfile
 noise = numpy.random.default_rng(1).standard_normal((48000, 2)) * 0.1
 soundfile.write('noise.wav', noise, 48000, subtype='FLOAT')"
@@ -28,10 +34,15 @@ lv2ls | grep -x urn:zq:hl-pass:stereo
 # Debian's analyseplugin searches no folder without LADSPA_PATH; the hosts search /usr/lib/ladspa.
 analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -E 'Plugin Label: "zq_hl_pass_(mono|stereo)"' |
     wc -l | grep -qx 2
+analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -q "Plugin Maker: \"ZQ Audio $version\""
+lv2_ttl=$(dpkg -L zq-audio | grep 'zq-hl-pass.ttl$')
+grep -q "lv2:minorVersion $minor ;" "$lv2_ttl"
+grep -q "lv2:microVersion $micro ;" "$lv2_ttl"
 
 echo "-- Python"
 python3 -c "import numpy, zqaudio
 print('zqaudio', zqaudio.__version__, 'from', zqaudio.__file__)
+assert zqaudio.__version__ == '$version'
 out = zqaudio.Filter(48000, 2, 300, 4000).process(numpy.ones((64, 2), numpy.float32))
 assert out.shape == (64, 2) and abs(out[-1, 0]) < 1"
 python3 -m zqaudio.batch --help >/dev/null
