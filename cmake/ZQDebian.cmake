@@ -23,7 +23,7 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME zq-audio)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-    "Butterworth high- and low-pass filter: zq-filter, the component module, LV2 and LADSPA plugins")
+    "Butterworth high- and low-pass filter: zq-filter, the component module, LV2, LADSPA plugins")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-zqaudio)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
@@ -36,6 +36,6 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME zq-audio-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
-    "ZQ Audio's headers, static libraries, CMake package (find_package(ZQAudio)) and pkg-config file")
+    "ZQ Audio's headers, static libraries, CMake package (find_package(ZQAudio)) and zqaudio.pc")
 
 include(CPack)
