@@ -34,7 +34,7 @@ lv2ls | grep -x urn:zq:hl-pass:stereo
 # Debian's analyseplugin searches no folder without LADSPA_PATH; the hosts search /usr/lib/ladspa.
 analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -E 'Plugin Label: "zq_hl_pass_(mono|stereo)"' |
     wc -l | grep -qx 2
-analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -q "Plugin Maker: \"ZQ Audio $version\""
+analyseplugin /usr/lib/ladspa/zq-hl-pass.so | grep -q "Maker: \"ZQ Audio $version\""
 lv2_ttl=$(dpkg -L zq-audio | grep 'zq-hl-pass.ttl$')
 grep -q "lv2:minorVersion $minor ;" "$lv2_ttl"
 grep -q "lv2:microVersion $micro ;" "$lv2_ttl"
