@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages named on the command line that are not installed yet.
-# Usage: cmake/ensure-packages.sh PACKAGE...
+# Installs the Debian packages of the named features that are not installed yet. Each feature's
+# packages are listed once, in cmake/packages/FEATURE.txt, for every script that installs.
+# Usage: cmake/ensure-packages.sh FEATURE...   e.g. cmake/ensure-packages.sh core plugins
 set -euo pipefail
 
+lists="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/packages"
 missing=()
-for package in "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
-        missing+=("$package")
+for feature in "$@"; do
+    [ -f "$lists/$feature.txt" ] || { echo "No package list for feature '$feature'" >&2; exit 2; }
+    for package in $(sed 's/#.*//' "$lists/$feature.txt"); do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+            missing+=("$package")
+    done
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

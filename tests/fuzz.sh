@@ -8,8 +8,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/cmake/ensure-packages.sh" cmake make pkg-config clang libclang-rt-14-dev \
-    libsndfile1-dev libcli11-dev
+"$root/cmake/ensure-packages.sh" core fuzzers
 
 seconds="${1:-60}"
 shift || true

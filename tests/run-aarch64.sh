@@ -6,7 +6,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/cmake/ensure-packages.sh" cmake make g++-aarch64-linux-gnu qemu-user googletest
+"$root/cmake/ensure-packages.sh" aarch64
 
 build="$root/build-aarch64"
 toolchain="$root/cmake/aarch64-linux-gnu.cmake"

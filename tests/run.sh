@@ -8,19 +8,17 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/cmake/ensure-packages.sh" cmake g++ make pkg-config binutils \
-    googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
-    lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox libsox-fmt-all help2man gstreamer1.0-tools \
-    gstreamer1.0-plugins-good gstreamer1.0-plugins-bad pybind11-dev python3-dev python3-numpy \
-    python3-scipy python3-soundfile python3-pytest python3-dask python3-distributed
+features=(core plugins python manpage tests)
+"$root/cmake/ensure-packages.sh" "${features[@]}"
 
 build="$root/build-tests"
-options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)
+options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON
+         -DZQ_REQUIRE_ALL_FEATURES=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     build="$root/build-sanitize"
     # Sanitized runs need the checks more than the speed of full optimisation.
     options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_SANITIZE=address,undefined
-             -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCHMARKS=OFF)
+             -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCHMARKS=OFF -DZQ_REQUIRE_ALL_FEATURES=ON)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export LSAN_OPTIONS="suppressions=$root/tests/support/leak-suppressions.txt:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

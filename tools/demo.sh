@@ -5,13 +5,13 @@
 #
 #   tools/demo.sh [INPUT]          build directory: $BUILD_DIR, default build/
 #
-# Installs the Debian packages it needs (cmake g++ make pkg-config libsndfile1-dev
-# libcli11-dev) when they are missing, through sudo unless run as root.
+# Installs the Debian packages it needs (cmake/packages/core.txt) when they are missing, through
+# sudo unless run as root.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-"$root/build"}
-"$root/cmake/ensure-packages.sh" cmake g++ make pkg-config libsndfile1-dev libcli11-dev
+"$root/cmake/ensure-packages.sh" core
 
 # A fresh build directory leaves out the tests and benchmarks, which need more packages; an
 # existing one keeps its own choices.

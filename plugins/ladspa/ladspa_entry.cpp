@@ -114,7 +114,7 @@ void describe(ladspa_tables& tables, const plugin_kind& kind) {
     d.Label = kind.label;
     d.Properties = LADSPA_PROPERTY_HARD_RT_CAPABLE;
     d.Name = kind.name;
-    d.Maker = "ZQ Audio";
+    d.Maker = "ZQ Audio " ZQ_VERSION;
     d.Copyright = "ISC";
     d.PortCount = ns_hl_pass_plugin::port_count(kind);
     d.PortDescriptors = tables.port_descriptors;

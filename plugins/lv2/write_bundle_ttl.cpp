@@ -106,7 +106,8 @@ void write_plugin(std::ostream& out, const plugin_kind& kind) {
     const std::string uri = kind.uri;
     out << "\n<" << uri << ">\n\ta lv2:Plugin , lv2:FilterPlugin ;\n\tdoap:name \"" << kind.name
         << "\" ;\n\tdoap:license <http://opensource.org/licenses/isc> ;\n"
-        << "\tlv2:project <urn:zq:hl-pass:project> ;\n\trdfs:comment \"" << k_description
+        << "\tlv2:project <urn:zq:hl-pass:project> ;\n\tlv2:minorVersion " << ZQ_VERSION_MINOR
+        << " ;\n\tlv2:microVersion " << ZQ_VERSION_PATCH << " ;\n\trdfs:comment \"" << k_description
         << "\" ;\n\tlv2:optionalFeature lv2:hardRTCapable ;\n";
     if (grouped)
         out << "\tpg:mainInput <" << uri << ":in> ;\n\tpg:mainOutput <" << uri << ":out> ;\n";
