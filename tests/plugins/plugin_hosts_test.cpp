@@ -77,6 +77,9 @@ const host_case k_hosts[] = {
      "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 20 urn:zq:hl-pass:mono"},
     {"lv2apply_mono_exact_high_pass", "lv2apply", "lilv-utils", 1, 44100, "--exact --highpass 80",
      "lv2apply -i {in} -o {out} -c hp 1 -c hp_freq 80 -c exact 1 urn:zq:hl-pass:mono"},
+    {"lv2apply_mono_order_8_low_pass", "lv2apply", "lilv-utils", 1, 96000,
+     "--order 8 --lowpass 200",
+     "lv2apply -i {in} -o {out} -c lp 1 -c lp_freq 200 -c order 8 urn:zq:hl-pass:mono"},
     // Unsound in the exact design at this rate: the plugin runs the Butterworth instead.
     {"lv2apply_mono_unsound_low_pass", "lv2apply", "lilv-utils", 1, 96000, "--lowpass 250",
      "lv2apply -i {in} -o {out} -c lp 1 -c lp_freq 250 -c exact 1 urn:zq:hl-pass:mono"},
