@@ -12,7 +12,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
     googletest libgtest-dev libbenchmark-dev libsndfile1-dev libcli11-dev \
     lv2-dev ladspa-sdk lilv-utils sordi ffmpeg sox libsox-fmt-all help2man gstreamer1.0-tools \
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad pybind11-dev python3-dev python3-numpy \
-    python3-scipy python3-soundfile python3-pytest python3-dask python3-distributed pipewire pipewire-bin pipewire-jack jalv
+    python3-scipy python3-soundfile python3-pytest python3-dask python3-distributed pipewire pipewire-bin pipewire-jack wireplumber jalv
 
 build="$root/build-tests"
 options=(-DCMAKE_BUILD_TYPE=Release -DZQ_WARNINGS_AS_ERRORS=ON -DZQ_BUILD_TESTS=ON)
