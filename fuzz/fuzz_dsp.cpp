@@ -134,9 +134,10 @@ void analysis(FuzzedDataProvider& data, libdspaudio& dsp) {
     const int nh = data.ConsumeIntegralInRange(-2, 600);
     const std::vector<float> h = floats(data, nh);
     const int kind = data.ConsumeIntegralInRange(0, 3);
+    // The full convolution of an x shorter than one value still reports nx + nh - 1 zeros.
     const bool both = n >= 1 && nh >= 1;
-    const long sizes[] = {both ? n + nh - 1L : 0, both ? n + nh - 1L : 0, std::max(n - nh + 1L, 0L),
-                          0};
+    const long full = nh >= 1 ? std::max(n + nh - 1L, 0L) : 0;
+    const long sizes[] = {both ? n + nh - 1L : 0, full, std::max(n - nh + 1L, 0L), 0};
     std::vector<float> out(static_cast<std::size_t>(sizes[kind]));
     dsp.convolution(n, x.data(), nh, h.data(), &out_len, out.data(),
                     static_cast<libdspaudio::convolution_type>(kind));

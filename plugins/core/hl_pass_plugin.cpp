@@ -25,7 +25,7 @@ constexpr float k_highest_hz = 40000.0f;
 
 constexpr double k_glide_seconds = 0.02;  // time constant of the log-frequency glide
 constexpr double k_glide_arrived = 1e-3;  // natural-log distance at which a glide lands
-constexpr double k_glide_fastest = 50;    // natural-log distance per second at most
+constexpr double k_glide_fastest = 20;    // natural-log distance per second at most
 constexpr double k_settle_seconds = 0.01; // an incoming filter's unheard start
 constexpr double k_fade_seconds = 0.02;   // the fade from the outgoing filter to it
 
