@@ -26,6 +26,7 @@ constexpr float k_highest_hz = 40000.0f;
 constexpr double k_glide_seconds = 0.02;  // time constant of the log-frequency glide
 constexpr double k_glide_arrived = 1e-3;  // natural-log distance at which a glide lands
 constexpr double k_glide_fastest = 20;    // natural-log distance per second at most
+constexpr double k_glide_per_hz = 0.5;    // and at most this per second per Hz of the cut-off
 constexpr double k_settle_seconds = 0.01; // an incoming filter's unheard start
 constexpr double k_fade_seconds = 0.02;   // the fade from the outgoing filter to it
 
@@ -79,12 +80,13 @@ bool same_sections(const plugin_settings& a, const plugin_settings& b, double ra
                                          ns_filter_engine::plan_for(b.request, rate));
 }
 
-// One step of a one-pole glide in log-frequency; `keep` is the share of the distance left,
-// `most` the farthest the step may go: a far jump's first steps would otherwise move the
-// sections so fast that their history swells.
-float glided(float current, float target, double keep, double most) {
+// One step of `seconds` of a one-pole glide in log-frequency; `keep` is the share of the
+// distance left. The step's speed is capped, the lower the cut-off the harder: sections moved
+// faster than their own time constants let their history swell.
+float glided(float current, float target, double keep, double seconds) {
     const double distance = std::log(double{current} / double{target});
     if (!(std::fabs(distance) > k_glide_arrived)) return target;
+    const double most = seconds * std::min(k_glide_fastest, k_glide_per_hz * double{current});
     const double left = distance > 0 ? std::max(distance * keep, distance - most)
                                      : std::min(distance * keep, distance + most);
     return static_cast<float>(double{target} * std::exp(left));
@@ -236,11 +238,11 @@ void hl_pass_instance::start(const float (&now)[k_control_ports]) noexcept {
 void hl_pass_instance::glide(const float (&now)[k_control_ports], int frames) noexcept {
     const cutoff_limits limits = limits_for(realization::precise, rate_);
     const double keep = std::exp(-frames / (k_glide_seconds * rate_));
-    const double most = k_glide_fastest * frames / rate_;
+    const double seconds = frames / rate_;
     const float high =
-        glided(glided_[port_hp_freq], clamped_high(now[port_hp_freq], limits), keep, most);
+        glided(glided_[port_hp_freq], clamped_high(now[port_hp_freq], limits), keep, seconds);
     const float low =
-        glided(glided_[port_lp_freq], clamped_low(now[port_lp_freq], limits), keep, most);
+        glided(glided_[port_lp_freq], clamped_low(now[port_lp_freq], limits), keep, seconds);
     std::memcpy(glided_, now, sizeof glided_);
     glided_[port_hp_freq] = high;
     glided_[port_lp_freq] = low;
