@@ -175,10 +175,9 @@ struct hl_pass_instance::slot {
 };
 
 hl_pass_instance::hl_pass_instance(double rate, int channels)
-    : rate_(rate), channels_(channels), settle_steps_(steps_of(k_settle_seconds, rate)),
-      fade_steps_(steps_of(k_fade_seconds, rate)) {
-    const cutoff_limits limits = limits_for(realization::precise, rate);
-    if (!(limits.high_min_hz <= limits.high_max_hz && limits.low_min_hz <= limits.low_max_hz))
+    : rate_(rate), channels_(channels), limits_(limits_for(realization::precise, rate)),
+      settle_steps_(steps_of(k_settle_seconds, rate)), fade_steps_(steps_of(k_fade_seconds, rate)) {
+    if (!(limits_.high_min_hz <= limits_.high_max_hz && limits_.low_min_hz <= limits_.low_max_hz))
         throw std::invalid_argument("no cut-off fits below half the sample rate");
     for (auto& each : slots_)
         each = std::make_unique<slot>(rate, channels);
@@ -224,11 +223,15 @@ void hl_pass_instance::read_controls(float (&now)[k_control_ports]) const noexce
         now[port] = controls_[port] ? *controls_[port] : k_controls[port].default_value;
 }
 
+void hl_pass_instance::targets_of(const float (&now)[k_control_ports],
+                                  float (&target)[k_control_ports]) const noexcept {
+    std::memcpy(target, now, sizeof target);
+    target[port_hp_freq] = clamped_high(now[port_hp_freq], limits_);
+    target[port_lp_freq] = clamped_low(now[port_lp_freq], limits_);
+}
+
 void hl_pass_instance::start(const float (&now)[k_control_ports]) noexcept {
-    const cutoff_limits limits = limits_for(realization::precise, rate_);
-    std::memcpy(glided_, now, sizeof glided_);
-    glided_[port_hp_freq] = clamped_high(now[port_hp_freq], limits);
-    glided_[port_lp_freq] = clamped_low(now[port_lp_freq], limits);
+    targets_of(now, glided_);
     std::memcpy(followed_, glided_, sizeof glided_);
     slots_[heard_]->start(settle(glided_, rate_));
     transition_ = -1;
@@ -236,26 +239,24 @@ void hl_pass_instance::start(const float (&now)[k_control_ports]) noexcept {
 }
 
 void hl_pass_instance::glide(const float (&now)[k_control_ports], int frames) noexcept {
-    const cutoff_limits limits = limits_for(realization::precise, rate_);
     const double keep = std::exp(-frames / (k_glide_seconds * rate_));
     const double seconds = frames / rate_;
-    const float high =
-        glided(glided_[port_hp_freq], clamped_high(now[port_hp_freq], limits), keep, seconds);
-    const float low =
-        glided(glided_[port_lp_freq], clamped_low(now[port_lp_freq], limits), keep, seconds);
-    std::memcpy(glided_, now, sizeof glided_);
-    glided_[port_hp_freq] = high;
-    glided_[port_lp_freq] = low;
+    float target[k_control_ports];
+    targets_of(now, target);
+    for (const control_port port : {port_hp_freq, port_lp_freq})
+        target[port] = glided(glided_[port], target[port], keep, seconds);
+    std::memcpy(glided_, target, sizeof glided_);
 }
 
 // The exact design's single-precision sections do not take coefficients that move under their
 // history, so a glide runs on the Butterworth and the exact design fades in once it lands.
 plugin_settings
 hl_pass_instance::gliding_settings(const float (&now)[k_control_ports]) const noexcept {
-    const cutoff_limits limits = limits_for(realization::precise, rate_);
+    float target[k_control_ports];
+    targets_of(now, target);
     plugin_settings wanted = settle(glided_, rate_);
-    if (glided_[port_hp_freq] != clamped_high(now[port_hp_freq], limits) ||
-        glided_[port_lp_freq] != clamped_low(now[port_lp_freq], limits))
+    if (glided_[port_hp_freq] != target[port_hp_freq] ||
+        glided_[port_lp_freq] != target[port_lp_freq])
         wanted.kind = realization::precise;
     return wanted;
 }

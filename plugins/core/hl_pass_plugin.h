@@ -104,6 +104,9 @@ public:
 private:
     struct slot;
     void read_controls(float (&now)[k_control_ports]) const noexcept;
+    // The controls with the cut-offs held to the Butterworth's limits: where a glide heads.
+    void targets_of(const float (&now)[k_control_ports],
+                    float (&target)[k_control_ports]) const noexcept;
     void start(const float (&now)[k_control_ports]) noexcept;
     void glide(const float (&now)[k_control_ports], int frames) noexcept;
     plugin_settings gliding_settings(const float (&now)[k_control_ports]) const noexcept;
@@ -113,8 +116,9 @@ private:
 
     double rate_;
     int channels_;
-    int settle_steps_; // steps the incoming filter runs unheard
-    int fade_steps_;   // steps of the fade from the outgoing to the incoming filter
+    ns_filter_engine::cutoff_limits limits_; // the Butterworth's, at rate_
+    int settle_steps_;                       // steps the incoming filter runs unheard
+    int fade_steps_; // steps of the fade from the outgoing to the incoming filter
     const float* controls_[k_control_ports] = {};
     const float* inputs_[2] = {};
     float* outputs_[2] = {};
