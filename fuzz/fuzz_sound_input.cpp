@@ -1,8 +1,8 @@
-// zq-filter's reading of INPUT on mutated files: open, read every block, check the samples and
+// The file layer's reading of INPUT on mutated files: open, read every block, check the samples and
 // the declared length, as a run does before the filter sees anything. Every outcome is either
-// samples or a tool_error; a crash, a leak or undefined behaviour in zq-filter's code is a find.
-#include "sound_files.h"
-#include "tool_error.h"
+// samples or a file_error; a crash, a leak or undefined behaviour in the file layer is a find.
+#include <files/file_error.h>
+#include <files/sound_files.h>
 
 #include <unistd.h>
 
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     std::fwrite(bytes, 1, size, file);
     std::fclose(file);
     try {
-        zq_tool::sound_input input(g_path);
+        ns_audio_files::sound_input input(g_path);
         // Large channel counts make a block large: keep it to what a run would allocate.
         std::vector<float> block(static_cast<std::size_t>(256) * input.channels());
         sf_count_t total = 0;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
             if (total > 1 << 20) break; // long files teach nothing more
         }
         static_cast<void>(input.frames_missing());
-    } catch (const zq_tool::tool_error&) {
+    } catch (const ns_audio_files::file_error&) {
     }
     return 0;
 }

@@ -1,5 +1,7 @@
 // zqaudio._engine: the filter engine and the exact Butterworth designs for Python. The
 // package's __init__ re-exports them; the docstrings here are what help() shows users.
+#include "filter_choice.h"
+
 #include <dsp/libdspaudio>
 #include <engine/filter_engine.h>
 #include <engine/response.h>
@@ -21,13 +23,6 @@ using namespace ns_filter_engine;
 namespace {
 
 constexpr int k_exact_order = 4;
-
-struct filter_choice {
-    std::optional<double> highpass_hz;
-    std::optional<double> lowpass_hz;
-    int order = 4;
-    bool exact = false;
-};
 
 // The request as zq-filter's --highpass and --lowpass build it, so that equal settings give
 // equal samples.
@@ -69,25 +64,6 @@ engine_settings accepted_settings(double rate, int channels, const filter_choice
     if (choice.exact && check_settings(rate, channels, butterworth).empty())
         throw py::value_error(why + "; drop exact=True for the Butterworth design");
     throw py::value_error(why);
-}
-
-// accepted_settings, and an exact design the soundness check finds broken refused as well;
-// one it finds degraded filters with a SoundnessWarning.
-engine_settings sound_settings(double rate, int channels, const filter_choice& choice) {
-    const engine_settings settings = accepted_settings(rate, channels, choice);
-    if (!choice.exact) return settings;
-    const soundness_report report = assess_exact(rate, settings.request);
-    if (report.overall == verdict::unsound)
-        throw py::value_error(joined_findings(report, verdict::unsound) +
-                              "; drop exact=True for the Butterworth design");
-    const std::string degraded = joined_findings(report, verdict::degraded);
-    // Below zero: a warnings filter turned the warning into an exception.
-    if (!degraded.empty() &&
-        PyErr_WarnEx(soundness_warning().ptr(),
-                     (degraded + "; drop exact=True for the full Butterworth response").c_str(),
-                     2) < 0)
-        throw py::error_already_set();
-    return settings;
 }
 
 // The samples as given, refused unless floating-point.
@@ -246,6 +222,25 @@ py::tuple butter_bandpass(float lower, float upper, int order) {
 
 } // namespace
 
+// accepted_settings, and an exact design the soundness check finds broken refused as well;
+// one it finds degraded filters with a SoundnessWarning.
+engine_settings sound_settings(double rate, int channels, const filter_choice& choice) {
+    const engine_settings settings = accepted_settings(rate, channels, choice);
+    if (!choice.exact) return settings;
+    const soundness_report report = assess_exact(rate, settings.request);
+    if (report.overall == verdict::unsound)
+        throw py::value_error(joined_findings(report, verdict::unsound) +
+                              "; drop exact=True for the Butterworth design");
+    const std::string degraded = joined_findings(report, verdict::degraded);
+    // Below zero: a warnings filter turned the warning into an exception.
+    if (!degraded.empty() &&
+        PyErr_WarnEx(soundness_warning().ptr(),
+                     (degraded + "; drop exact=True for the full Butterworth response").c_str(),
+                     2) < 0)
+        throw py::error_already_set();
+    return settings;
+}
+
 PYBIND11_MODULE(_engine, m) {
     m.doc() = "The zqaudio filter engine (see the zqaudio package for the documented API).";
     m.attr("__version__") = ZQ_VERSION;
@@ -313,6 +308,8 @@ threads take turns.)")
         .def_property_readonly("rate", &python_filter::rate, "Sample rate in Hz.")
         .def_property_readonly("channels", &python_filter::channels, "Channel count.")
         .def("__repr__", &filter_repr);
+
+    define_filter_file(m);
 
     m.def(
         "magnitude_db",

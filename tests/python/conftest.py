@@ -22,15 +22,19 @@ def write_sound(path, samples, rate, subtype="FLOAT"):
     return str(path)
 
 
+def run_zq_filter(*arguments):
+    subprocess.run([ZQ_FILTER, "--quiet", *map(str, arguments)], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+
 def zq_filter(input, output, highpass=None, lowpass=None, order=4, exact=False):
     """Runs zq-filter and returns the samples it wrote as float32."""
-    options = ["--exact"] if exact else ["--order", str(order)]
+    options = ["--exact"] if exact else ["--order", order]
     if highpass is not None:
-        options += ["--highpass", str(highpass)]
+        options += ["--highpass", highpass]
     if lowpass is not None:
-        options += ["--lowpass", str(lowpass)]
-    subprocess.run([ZQ_FILTER, "--quiet", *options, str(input), str(output)], check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        options += ["--lowpass", lowpass]
+    run_zq_filter(*options, input, output)
     return soundfile.read(output, dtype="float32")[0]
 
 

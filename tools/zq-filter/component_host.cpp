@@ -2,6 +2,7 @@
 
 #include "settings.h"
 #include "tool_error.h"
+#include <files/engine_filter.h>
 
 #include <engine/filter_engine>
 
@@ -24,8 +25,7 @@ void guarded(Operation&& operation) {
     try {
         operation();
     } catch (const ZQ::CException& exception) {
-        throw tool_error(failure::component,
-                         std::string("the component failed: ") + exception.what());
+        throw file_error(failure::filter, std::string("the component failed: ") + exception.what());
     }
 }
 
@@ -35,8 +35,8 @@ std::string default_module_path() {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
-        throw tool_error(failure::component, "cannot find the directory zq-filter runs from (" +
-                                                 error.message() + "); give --module PATH");
+        throw file_error(failure::filter, "cannot find the directory zq-filter runs from (" +
+                                              error.message() + "); give --module PATH");
     return (executable.parent_path() / ZQ_FILTER_MODULE_FROM_BINDIR).lexically_normal().string();
 }
 
@@ -45,12 +45,12 @@ component_module::component_module(const std::string& path) : path_(path) {
     const std::string file = std::filesystem::absolute(path).string();
     handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_)
-        throw tool_error(failure::component,
+        throw file_error(failure::filter,
                          std::string("cannot load the component module: ") + ::dlerror());
     void* const factory = ::dlsym(handle_, "getComponentInstance");
     if (!factory) {
         ::dlclose(handle_);
-        throw tool_error(failure::component,
+        throw file_error(failure::filter,
                          "the module " + path + " has no \"getComponentInstance\"");
     }
     factory_ = reinterpret_cast<ZQGetComponentInstance>(factory);
@@ -68,19 +68,11 @@ std::string component_module::banner() const {
 
 std::unique_ptr<ZQ::CM::RComponent> component_module::create() const {
     std::unique_ptr<ZQ::CM::RComponent> component(factory_());
-    if (!component)
-        throw tool_error(failure::component, "the module " + path_ + " made no component");
+    if (!component) throw file_error(failure::filter, "the module " + path_ + " made no component");
     if (!dynamic_cast<ZQ::CM::RFilter*>(component.get()))
-        throw tool_error(failure::component,
+        throw file_error(failure::filter,
                          "the module " + path_ + " does not make a filter component");
     return component;
-}
-
-void require_filter_channels(int channels) {
-    if (channels < 1 || channels > ns_filter_engine::k_max_channels)
-        throw tool_error(failure::input, "INPUT has " + std::to_string(channels) +
-                                             " channels; the filter handles 1 to " +
-                                             std::to_string(ns_filter_engine::k_max_channels));
 }
 
 filter_session::filter_session(const component_module& module, int channels, double sample_rate,
@@ -97,16 +89,15 @@ filter_session::filter_session(const component_module& module, int channels, dou
     try {
         result = filter_->configure(settings);
     } catch (const ZQ::CException& exception) {
-        if (!settings.violation().empty()) throw tool_error(failure::usage, settings.violation());
-        throw tool_error(failure::component,
+        if (!settings.violation().empty()) throw file_error(failure::usage, settings.violation());
+        throw file_error(failure::filter,
                          std::string("the component failed to configure: ") + exception.what());
     }
     if (result == 0) return;
-    require_filter_channels(channels);
-    throw tool_error(failure::component, "the component refused the stream (" +
-                                             std::to_string(channels) + " channels of float at " +
-                                             std::to_string(static_cast<long>(sample_rate)) +
-                                             " Hz)");
+    ns_audio_files::require_filter_channels(channels);
+    throw file_error(failure::filter, "the component refused the stream (" +
+                                          std::to_string(channels) + " channels of float at " +
+                                          std::to_string(static_cast<long>(sample_rate)) + " Hz)");
 }
 
 filter_session::~filter_session() = default;
@@ -121,7 +112,7 @@ void filter_session::filter(const float* interleaved, long frames, const sink& o
     guarded([this] {
         while (input_->pendingFrames() > 0)
             if (!component_->process())
-                throw tool_error(failure::component, "the component left a frame unprocessed");
+                throw file_error(failure::filter, "the component left a frame unprocessed");
     });
     drain(output);
 }

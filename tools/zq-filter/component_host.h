@@ -2,7 +2,7 @@
 // describe the stream, configure, then feed frames and collect what comes out.
 #pragma once
 
-#include "stream_filter.h"
+#include <files/stream_filter.h>
 
 #include <lib/cm/CMComponent>
 
@@ -21,7 +21,7 @@ std::string default_module_path();
 // One dlopen'ed component module. Components it made must be destroyed before it is.
 class component_module {
 public:
-    // Throws tool_error(component) when the file cannot be loaded or has no
+    // Throws file_error(filter) when the file cannot be loaded or has no
     // "getComponentInstance".
     explicit component_module(const std::string& path);
     ~component_module();
@@ -31,7 +31,7 @@ public:
     const std::string& path() const noexcept { return path_; }
     // The module's build banner, or an empty string when it exports none.
     std::string banner() const;
-    // A new component; throws tool_error(component) when the factory gives none or it is not
+    // A new component; throws file_error(filter) when the factory gives none or it is not
     // a filter.
     std::unique_ptr<ZQ::CM::RComponent> create() const;
 
@@ -41,16 +41,13 @@ private:
     ZQGetComponentInstance factory_ = nullptr;
 };
 
-// Throws tool_error(input) unless the filter handles `channels` channels.
-void require_filter_channels(int channels);
-
 // One configured component over one stream of interleaved 32-bit float frames.
-class filter_session final : public stream_filter {
+class filter_session final : public ns_audio_files::stream_filter {
 public:
     // Creates the component, attaches its queues, describes the stream (channels, format 4,
-    // rate) and configures it with `settings`. Throws tool_error(usage) for a setting the
-    // configuration refused, tool_error(input) for a channel count the filter refuses and
-    // tool_error(component) for any other refusal or exception.
+    // rate) and configures it with `settings`. Throws file_error(usage) for a setting the
+    // configuration refused, file_error(input) for a channel count the filter refuses and
+    // file_error(filter) for any other refusal or exception.
     filter_session(const component_module& module, int channels, double sample_rate,
                    checked_configuration& settings);
     ~filter_session();

@@ -4,21 +4,18 @@
 // frames, write what comes out. Everything zq-filter and the component say goes to standard error;
 // standard output carries only audio (OUTPUT "-"), --help and --version.
 #include "build_description.h"
-#include "channel_conversion.h"
-#include "channel_layouts.h"
 #include "component_host.h"
-#include "levels.h"
 #include "option_suggestions.h"
-#include "pipeline.h"
 #include "precise_session.h"
 #include "response_report.h"
 #include "settings.h"
-#include "signals.h"
-#include "sound_files.h"
 #include "soundness_gate.h"
-#include "standard_streams.h"
 #include "stdout_capture.h"
 #include "tool_error.h"
+#include <files/filter_file.h>
+#include <files/signals.h>
+#include <files/sound_files.h>
+#include <files/standard_streams.h>
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
@@ -36,6 +33,15 @@
 namespace zq_tool {
 
 namespace {
+
+using ns_audio_files::file_events;
+using ns_audio_files::file_job;
+using ns_audio_files::file_result;
+using ns_audio_files::is_standard_stream;
+using ns_audio_files::read_channel_request;
+using ns_audio_files::sample_format_names;
+using ns_audio_files::stream_facts;
+using ns_audio_files::stream_filter;
 
 constexpr int k_default_frames = 1024;
 constexpr int k_max_frames = 1 << 20;
@@ -139,8 +145,9 @@ Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes 
 
 Exit status:
   0  success
-  1  bad command line or setting, settings the component cannot filter soundly, or a --mix
-     or --route INPUT's channels do not allow
+  1  bad command line or setting, settings the component cannot filter soundly, an OUTPUT
+     container or --format libsndfile cannot write, or a --mix or --route INPUT's channels
+     do not allow
   2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
      a NaN or infinite sample, or shorter than its header declares (with --strict)
   3  OUTPUT or standard output cannot be written (a closed pipe, a full disk, ulimit -f)
@@ -152,7 +159,7 @@ Exit status:
 // a failure to write.
 void flush_standard_output() {
     if (std::fflush(stdout) != 0)
-        throw tool_error(failure::output,
+        throw file_error(failure::output,
                          std::string("cannot write standard output: ") + std::strerror(errno));
 }
 
@@ -237,13 +244,13 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 // Percent done and speed as a multiple of real time, redrawn a few times a second.
 class progress_display {
 public:
-    progress_display(bool shown, sf_count_t total_frames, double sample_rate)
+    progress_display(bool shown, long long total_frames, double sample_rate)
         : shown_(shown), total_frames_(total_frames), sample_rate_(sample_rate) {}
     ~progress_display() { erase(); }
     progress_display(const progress_display&) = delete;
     progress_display& operator=(const progress_display&) = delete;
 
-    void update(sf_count_t frames_done) {
+    void update(long long frames_done) {
         if (!shown_ || seconds_since(last_drawn_) < 0.25) return;
         last_drawn_ = std::chrono::steady_clock::now();
         const double elapsed = seconds_since(start_);
@@ -261,11 +268,18 @@ private:
 
     bool shown_;
     bool drawn_ = false;
-    sf_count_t total_frames_;
+    long long total_frames_;
     double sample_rate_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point last_drawn_ = start_;
 };
+
+// Shorter files, pipes and a redirected standard error go without it.
+bool shows_progress(const options& chosen, const stream_facts& stream) {
+    return !chosen.quiet && !stream.streamed && ::isatty(STDERR_FILENO) != 0 &&
+           static_cast<double>(stream.declared_frames) >
+               k_progress_from_seconds * stream.sample_rate;
+}
 
 void print_version(const options& chosen) {
     std::printf("%s\n", build_description().c_str());
@@ -273,133 +287,6 @@ void print_version(const options& chosen) {
     const component_module module(path);
     const std::string banner = module.banner();
     std::printf("module %s\n  %s\n", path.c_str(), banner.empty() ? "(no banner)" : banner.c_str());
-}
-
-// The channel conversion asked for, read from the options before INPUT is opened, so that a
-// mistyped option is reported before anything is read.
-struct channel_request {
-    int mix_channels = 0;              // 0 without --mix
-    bool mix_pairs = false;            // --pairs
-    std::vector<channel_route> routes; // empty without --route
-};
-
-channel_request read_channel_request(const options& chosen) {
-    channel_request request;
-    if (!chosen.mix_layout.empty()) request.mix_channels = layout_channels(chosen.mix_layout);
-    request.mix_pairs = chosen.mix_pairs;
-    if (!chosen.routes.empty()) request.routes = parse_routes(chosen.routes);
-    return request;
-}
-
-channel_conversion conversion_for(const channel_request& request, int input_channels) {
-    if (request.mix_channels > 0)
-        return channel_conversion::mix(input_channels, request.mix_channels, request.mix_pairs);
-    if (!request.routes.empty()) return channel_conversion::route(input_channels, request.routes);
-    return channel_conversion(input_channels);
-}
-
-// A block of `frames` frames of `channels` samples; its size is the user's to choose, so a
-// failure says what was asked for.
-std::vector<float> sample_block(int frames, int channels) {
-    try {
-        return std::vector<float>(static_cast<std::size_t>(frames) * channels);
-    } catch (const std::bad_alloc&) {
-        throw tool_error(failure::usage,
-                         "not enough memory for a block of " + std::to_string(frames) +
-                             " frames of " + std::to_string(channels) + " channels (" +
-                             std::to_string(frames * (channels * sizeof(float)) >> 20) +
-                             " MiB); choose fewer --frames");
-    }
-}
-
-// A header that promised more frames than the file holds: a warning, a refusal with --strict.
-void require_whole_input(const sound_input& input, sf_count_t frames_read, bool strict) {
-    const sf_count_t missing = input.frames_missing();
-    if (missing == 0) return;
-    const std::string message =
-        "INPUT \"" + input.path() + "\" is truncated: its header declares " +
-        std::to_string(frames_read + missing) + " frames, it holds " + std::to_string(frames_read);
-    if (strict) throw tool_error(failure::input, message + "; --strict refuses it");
-    std::fprintf(stderr, "zq-filter: warning: %s; all of them were filtered\n", message.c_str());
-}
-
-// Stops the run before a sample that is not a finite number reaches OUTPUT.
-void require_finite(const float* samples, long frames, int channels, sf_count_t frames_before) {
-    const std::string bad = first_non_finite(samples, frames, channels, frames_before);
-    if (!bad.empty())
-        throw tool_error(failure::component,
-                         "the filter produced " + bad + "; OUTPUT was not written");
-}
-
-// Where the channels are before and after the conversion. A fixed --mix takes INPUT's channels
-// in the library's order of their layout and gives its own; --route leaves their places open.
-struct channel_places {
-    channel_order to_library; // INPUT into the library's order, for a fixed --mix
-    channel_positions converted;
-    std::string assumed; // what --mix took an undeclared order to be, or empty
-};
-
-channel_places place_channels(const channel_request& request, const sound_input& input,
-                              int converted_channels) {
-    const int channels = input.channels();
-    channel_places places;
-    const channel_positions declared =
-        input_positions(input.channel_map(), input.format() & SF_FORMAT_TYPEMASK, channels);
-    places.converted = declared;
-    if (!request.routes.empty()) places.converted.clear();
-    if (request.mix_channels == 0 || converted_channels == channels) return places;
-    if (!request.mix_pairs && !library_positions(channels).empty())
-        places.to_library = order_for_mixing(declared, channels, places.assumed);
-    places.converted = library_positions(converted_channels);
-    return places;
-}
-
-// What happens to the samples besides the filter, in the order they meet it.
-struct stream_stages {
-    input_gain gain;
-    channel_order to_library;
-    channel_conversion conversion;
-    channel_order to_container;
-    output_levels levels;
-};
-
-// Feeds INPUT through the stages and the filter into OUTPUT, the reading, the filtering and
-// the writing overlapped (pipeline.h); returns the frames filtered.
-sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
-                         sound_output& output, int block_frames, bool quiet, bool strict) {
-    const int channels = stages.conversion.output_channels();
-    sf_count_t prepared = 0;
-    const auto prepare = [&](float* piece, long frames) {
-        require_finite(piece, frames, channels, prepared);
-        stages.to_container.apply_in_place(piece, frames);
-        const std::size_t count = static_cast<std::size_t>(frames) * channels;
-        const float* leveled = stages.levels.prepare(piece, count);
-        if (leveled != piece) std::copy_n(leveled, count, piece);
-        prepared += frames;
-    };
-    const double rate = input.sample_rate();
-    progress_display progress(!quiet && !input.streamed() && ::isatty(STDERR_FILENO) != 0 &&
-                                  static_cast<double>(input.frames()) >
-                                      k_progress_from_seconds * rate,
-                              input.frames(), rate);
-    pipeline_stages pipeline;
-    pipeline.allocate = sample_block;
-    pipeline.read = [&input](float* block, long frames) {
-        return static_cast<long>(input.read(block, frames));
-    };
-    pipeline.filter = [&](float* piece, long frames, const stream_filter::sink& emit) {
-        stages.gain.apply(piece, static_cast<std::size_t>(frames) * input.channels());
-        stages.to_library.apply_in_place(piece, frames);
-        filter.filter(stages.conversion.convert(piece, frames), frames, emit);
-    };
-    pipeline.finish = [&filter](const stream_filter::sink& emit) { filter.finish(emit); };
-    pipeline.prepare = prepare;
-    pipeline.write = [&output](const float* block, long frames) { output.write(block, frames); };
-    const sf_count_t done = run_pipeline(
-        pipeline, {input.channels(), channels, block_frames, output.follows_call_sizes()},
-        [&progress](long long frames_done) { progress.update(frames_done); });
-    require_whole_input(input, done, strict);
-    return done;
 }
 
 // --exact, and --set which speaks the component's language, run the component.
@@ -418,88 +305,91 @@ std::string butterworth_way_out(const options& chosen) {
                         : "give --highpass/--lowpass without --set for the Butterworth design";
 }
 
-// The exact realization is the component itself, loaded as a host loads it; what it is asked
-// to do is checked for soundness once it has accepted the settings.
-std::unique_ptr<stream_filter> exact_filter_for(const component_module& module,
-                                                const options& chosen, int channels, int rate,
+// The exact realization is the component itself, loaded as a host loads it, and only once
+// what it is asked to do has passed the soundness check: a refused run never configures it.
+std::unique_ptr<stream_filter> exact_filter_for(const options& chosen, const stream_facts& stream,
                                                 checked_configuration& configuration,
+                                                std::unique_ptr<component_module>& module,
                                                 std::string& component_said) {
     configuration.explain_bounds_with(butterworth_way_out(chosen) +
                                       ", which takes 10 Hz .. 0.49 x rate");
+    check_exact_request(stream.sample_rate, stream.channels,
+                        requested_filter(configuration, ns_filter_engine::limits_for(
+                                                            ns_filter_engine::realization::exact,
+                                                            stream.sample_rate)),
+                        chosen.strict, butterworth_way_out(chosen));
+    module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
+                                                                      : chosen.module);
     stdout_capture capture;
-    auto session = std::make_unique<filter_session>(module, channels, rate, configuration);
+    auto session = std::make_unique<filter_session>(*module, stream.channels, stream.sample_rate,
+                                                    configuration);
     component_said = capture.release();
-    configuration.require_all_known();
-    check_exact_request(
-        rate, channels,
-        read_filter_request(configuration, ns_filter_engine::limits_for(
-                                               ns_filter_engine::realization::exact, rate)),
-        chosen.strict, butterworth_way_out(chosen));
     return session;
+}
+
+file_job job_of(const options& chosen) {
+    file_job job;
+    job.input = chosen.input;
+    job.output = chosen.output;
+    job.type = chosen.type;
+    job.sample_format = chosen.sample_format;
+    job.gain_db = chosen.gain_db;
+    job.dither = !chosen.no_dither;
+    job.channels = read_channel_request(chosen.mix_layout, chosen.mix_pairs, chosen.routes);
+    job.block_frames = chosen.frames;
+    job.strict = chosen.strict;
+    return job;
 }
 
 void filter_file(const options& chosen) {
     const auto started = std::chrono::steady_clock::now();
     std::vector<setting> settings =
         collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz);
-    const channel_request request = read_channel_request(chosen);
-    input_gain gain(chosen.gain_db);
-    sound_input input(chosen.input);
-    if (input.is_same_file(chosen.output))
-        throw tool_error(failure::usage, "INPUT and OUTPUT are the same file (\"" + chosen.output +
-                                             "\"); choose another OUTPUT");
-    channel_conversion conversion = conversion_for(request, input.channels());
-    const int channels = conversion.output_channels();
-    channel_places places = place_channels(request, input, channels);
-    const int rate = input.sample_rate();
-    const output_encoding encoding = output_format(chosen.output, chosen.type, input.format(),
-                                                   chosen.sample_format, channels, rate);
-    channel_order to_container =
-        order_for_container(places.converted, encoding.format & SF_FORMAT_TYPEMASK);
-
-    checked_configuration configuration(std::move(settings), rate);
-    std::unique_ptr<component_module> module;
-    std::unique_ptr<stream_filter> filter;
+    const file_job job = job_of(chosen);
+    std::unique_ptr<component_module> module; // outlives the filter it makes
+    std::unique_ptr<checked_configuration> configuration;
     std::string component_said; // shown once OUTPUT is open, so a failure says one line
-    if (!runs_exact(chosen)) {
-        filter = std::make_unique<precise_session>(channels, rate, chosen.order, configuration);
-    } else {
-        module = std::make_unique<component_module>(chosen.module.empty() ? default_module_path()
-                                                                          : chosen.module);
-        filter = exact_filter_for(*module, chosen, channels, rate, configuration, component_said);
-    }
-    sound_output output(chosen.output,
-                        {encoding.format, channels, rate, input.frames(),
-                         to_container.applied_to(places.converted), input.metadata()});
-    if (!chosen.quiet) {
+    std::unique_ptr<progress_display> progress;
+    file_events events;
+    events.make_filter = [&](const stream_facts& stream) -> std::unique_ptr<stream_filter> {
+        configuration =
+            std::make_unique<checked_configuration>(std::move(settings), stream.sample_rate);
+        if (!runs_exact(chosen))
+            return precise_filter_for(stream.channels, stream.sample_rate, chosen.order,
+                                      *configuration);
+        return exact_filter_for(chosen, stream, *configuration, module, component_said);
+    };
+    events.started = [&](const stream_facts& stream, const std::vector<std::string>& notes) {
+        progress = std::make_unique<progress_display>(shows_progress(chosen, stream),
+                                                      stream.declared_frames, stream.sample_rate);
+        if (chosen.quiet) return;
         std::fputs(component_said.c_str(), stderr);
-        for (const std::string& note : {places.assumed, encoding.note, output.metadata_lost()})
-            if (!note.empty()) std::fprintf(stderr, "zq-filter: %s\n", note.c_str());
-    }
-    stream_stages stages{std::move(gain), std::move(places.to_library), std::move(conversion),
-                         std::move(to_container),
-                         output_levels(encoding.format, input.format(), !chosen.no_dither)};
-    const sf_count_t frames =
-        filter_stream(input, stages, *filter, output, chosen.frames, chosen.quiet, chosen.strict);
-    output.commit();
-    filter.reset(); // before the module that made it
-    const std::string clipped = stages.levels.clip_report(stages.gain);
-    if (!clipped.empty()) std::fprintf(stderr, "zq-filter: %s\n", clipped.c_str());
+        for (const std::string& note : notes)
+            std::fprintf(stderr, "zq-filter: %s\n", note.c_str());
+    };
+    events.progress = [&progress](long long frames_done) { progress->update(frames_done); };
+    const file_result result = ns_audio_files::filter_file(job, events);
+    progress.reset();
+    if (!result.truncation.empty())
+        std::fprintf(stderr, "zq-filter: warning: %s\n", result.truncation.c_str());
+    if (!result.clip_report.empty())
+        std::fprintf(stderr, "zq-filter: %s\n", result.clip_report.c_str());
 
     if (chosen.quiet) return;
     const double elapsed = seconds_since(started);
+    const int rate = result.stream.sample_rate;
     std::fprintf(stderr,
                  "zq-filter: wrote %s: %lld frames of %d channels at %d Hz in %.2f s (%.0fx real "
                  "time)\n",
                  is_standard_stream(chosen.output) ? "standard output" : chosen.output.c_str(),
-                 static_cast<long long>(frames), channels, rate, elapsed,
-                 static_cast<double>(frames) / rate / elapsed);
+                 result.frames, result.stream.channels, rate, elapsed,
+                 static_cast<double>(result.frames) / rate / elapsed);
 }
 
 // The rate --response shows: INPUT's when given, --rate's otherwise.
 double response_rate(const options& chosen) {
     if (chosen.input.empty()) return chosen.response_rate;
-    return sound_input(chosen.input).sample_rate();
+    return ns_audio_files::sound_input(chosen.input).sample_rate();
 }
 
 // --response: the settings read as the filter would read them, at --rate, with the wider of
@@ -508,15 +398,8 @@ void print_response(const options& chosen) {
     const double rate = response_rate(chosen);
     checked_configuration configuration(
         collect_settings(chosen.assignments, chosen.highpass_hz, chosen.lowpass_hz), rate);
-    ns_filter_engine::filter_request request;
-    try {
-        request = read_filter_request(
-            configuration,
-            ns_filter_engine::limits_for(ns_filter_engine::realization::precise, rate));
-    } catch (const ZQ::CException&) {
-        throw tool_error(failure::usage, configuration.violation());
-    }
-    configuration.require_all_known();
+    const ns_filter_engine::filter_request request = requested_filter(
+        configuration, ns_filter_engine::limits_for(ns_filter_engine::realization::precise, rate));
     if (chosen.response == "csv")
         print_response_csv(stdout, rate, request, chosen.order, realization_of(chosen));
     else
@@ -576,7 +459,7 @@ int run(int argc, char** argv) {
         return report((std::string(error.what()) + " (see zq-filter --help)").c_str(),
                       static_cast<int>(failure::usage));
     }
-    handle_signals();
+    ns_audio_files::handle_signals();
     try {
         if (chosen.version)
             print_version(chosen);
@@ -586,12 +469,12 @@ int run(int argc, char** argv) {
             filter_file(chosen);
         flush_standard_output();
         return 0;
-    } catch (const tool_error& error) {
+    } catch (const file_error& error) {
         return report(error.what(), error.exit_status());
     } catch (const std::bad_alloc&) {
-        return report("out of memory", static_cast<int>(failure::component));
+        return report("out of memory", static_cast<int>(failure::filter));
     } catch (const std::exception& error) {
-        return report(error.what(), static_cast<int>(failure::component));
+        return report(error.what(), static_cast<int>(failure::filter));
     }
 }
 

@@ -1,28 +1,18 @@
-// The precise realization run in zq-filter itself (the component computes only the exact one).
+// The Butterworth design run in zq-filter itself (the component computes only its own).
 #pragma once
 
 #include "settings.h"
-#include "stream_filter.h"
 
-#include <engine/filter_engine>
+#include <files/stream_filter.h>
 
-#include <vector>
+#include <memory>
 
 namespace zq_tool {
 
-class precise_session final : public stream_filter {
-public:
-    // Reads the settings through `settings` with the precise bounds at `sample_rate`; throws
-    // tool_error(usage) for a refused setting or order, tool_error(input) for a channel count
-    // the filter refuses.
-    precise_session(int channels, double sample_rate, int order, checked_configuration& settings);
-
-    void filter(const float* interleaved, long frames, const sink& output) override;
-    void finish(const sink&) override {}
-
-private:
-    ns_filter_engine::filter_engine engine_;
-    std::vector<float> block_;
-};
+// Reads the settings through `settings` with the Butterworth design's bounds at
+// `sample_rate`; throws file_error(usage) for a refused setting or order, file_error(input)
+// for a channel count the filter refuses.
+std::unique_ptr<ns_audio_files::stream_filter>
+precise_filter_for(int channels, double sample_rate, int order, checked_configuration& settings);
 
 } // namespace zq_tool

@@ -41,9 +41,9 @@ double parse_number(const std::string& text, const std::string& origin) {
     const bool whole_text_read =
         !text.empty() && !std::isspace(static_cast<unsigned char>(text[0])) && *end == '\0';
     if (!whole_text_read)
-        throw tool_error(failure::usage, origin + ": " + in_quotes(text) + " is not a number");
+        throw file_error(failure::usage, origin + ": " + in_quotes(text) + " is not a number");
     if (!std::isfinite(value))
-        throw tool_error(failure::usage,
+        throw file_error(failure::usage,
                          origin + ": " + in_quotes(text) + " is not a finite number");
     return value;
 }
@@ -64,7 +64,7 @@ typed_frequency parse_frequency(const std::string& text, const std::string& orig
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const bool in_khz = suffix == "k" || suffix == "khz";
     if (digits_end == 0 || !(in_khz || suffix.empty() || suffix == "hz"))
-        throw tool_error(failure::usage, origin + ": " + in_quotes(text) +
+        throw file_error(failure::usage, origin + ": " + in_quotes(text) +
                                              " is not a frequency; write e.g. 4000, 4000Hz, "
                                              "4k or 4kHz");
     const double per_unit = in_khz ? 1000.0 : 1.0;
@@ -77,7 +77,7 @@ public:
     void add(const setting& each) {
         for (const setting& given : settings_)
             if (given.key == each.key)
-                throw tool_error(failure::usage, "setting " + in_quotes(each.key) +
+                throw file_error(failure::usage, "setting " + in_quotes(each.key) +
                                                      " given twice (" + given.origin + ", " +
                                                      each.origin + ")");
         settings_.push_back(each);
@@ -98,7 +98,7 @@ std::vector<setting> collect_settings(const std::vector<std::string>& assignment
         const std::string origin = "--set " + assignment;
         const std::size_t equals = assignment.find('=');
         if (equals == std::string::npos || equals == 0)
-            throw tool_error(failure::usage, origin + ": expected KEY=VALUE");
+            throw file_error(failure::usage, origin + ": expected KEY=VALUE");
         settings.add({assignment.substr(0, equals),
                       parse_number(assignment.substr(equals + 1), origin), origin});
     }
@@ -203,9 +203,21 @@ void checked_configuration::require_all_known() const {
         std::string known;
         for (const std::string& key : asked_)
             known += (known.empty() ? "" : ", ") + in_quotes(key);
-        throw tool_error(failure::usage, "unknown setting " + in_quotes(given.key) + " (" +
+        throw file_error(failure::usage, "unknown setting " + in_quotes(given.key) + " (" +
                                              given.origin + "); the component reads " + known);
     }
+}
+
+ns_filter_engine::filter_request requested_filter(checked_configuration& config,
+                                                  const ns_filter_engine::cutoff_limits& limits) {
+    ns_filter_engine::filter_request request;
+    try {
+        request = read_filter_request(config, limits);
+    } catch (const ZQ::CException&) {
+        throw file_error(failure::usage, config.violation());
+    }
+    config.require_all_known();
+    return request;
 }
 
 } // namespace zq_tool

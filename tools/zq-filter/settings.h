@@ -30,7 +30,7 @@ struct setting {
 // Builds the settings from the repeatable --set KEY=VALUE and the friendly --highpass HZ
 // (hPass=1, hFrequency=HZ) and --lowpass HZ (lPass=1, lFrequency=HZ/1000, the component
 // reading kHz), whose frequencies may end in Hz, k or kHz (any case); empty strings stand for
-// options not given. Throws tool_error(usage) for a malformed assignment, a value that is not
+// options not given. Throws file_error(usage) for a malformed assignment, a value that is not
 // a finite number, a frequency in another unit, or a key given twice.
 std::vector<setting> collect_settings(const std::vector<std::string>& assignments,
                                       const std::string& highpass_hz,
@@ -50,7 +50,7 @@ public:
     void explain_bounds_with(std::string way_out) { way_out_ = std::move(way_out); }
     // What made a getter throw; empty when none did.
     const std::string& violation() const noexcept { return violation_; }
-    // Throws tool_error(usage) for a setting whose key the component never asked for.
+    // Throws file_error(usage) for a setting whose key the component never asked for.
     void require_all_known() const;
     // The cut-off `key` as the user typed it, in Hz (a --set value times `hz_per_value`), so
     // that the band's edges are compared as typed; `read_hz` when it was not given.
@@ -74,5 +74,10 @@ private:
 // and held to `limits` (the realization's, at the stream's rate); defaults as the component's.
 ns_filter_engine::filter_request read_filter_request(checked_configuration& config,
                                                      const ns_filter_engine::cutoff_limits& limits);
+
+// read_filter_request with every refusal as file_error(usage): a value out of `limits`, and a
+// key the component never reads.
+ns_filter_engine::filter_request requested_filter(checked_configuration& config,
+                                                  const ns_filter_engine::cutoff_limits& limits);
 
 } // namespace zq_tool

@@ -13,14 +13,14 @@ void check_exact_request(double sample_rate, int channels,
     ns_filter_engine::engine_settings exact;
     exact.request = request;
     const std::string refusal = ns_filter_engine::check_settings(sample_rate, channels, exact);
-    if (!refusal.empty()) throw tool_error(failure::usage, refusal);
+    if (!refusal.empty()) throw file_error(failure::usage, refusal);
     const ns_filter_engine::soundness_report report =
         ns_filter_engine::assess_exact(sample_rate, request);
     for (const ns_filter_engine::finding& each : report.findings) {
         if (each.severity == verdict::unsound)
-            throw tool_error(failure::usage, each.message + "; " + way_out);
+            throw file_error(failure::usage, each.message + "; " + way_out);
         if (strict)
-            throw tool_error(failure::usage, each.message + "; " + way_out +
+            throw file_error(failure::usage, each.message + "; " + way_out +
                                                  ", or leave out --strict to accept it");
     }
     for (const ns_filter_engine::finding& each : report.findings)

@@ -9,7 +9,7 @@
 
 namespace zq_tool {
 
-// Throws tool_error(usage) naming the problem when the engine refuses the request (an inverted
+// Throws file_error(usage) naming the problem when the engine refuses the request (an inverted
 // band), and naming `way_out` (how to get the Butterworth design instead) when the exact
 // realization is unsound for it at `sample_rate`, or degraded and `strict`; otherwise prints
 // each warning, with `way_out`, on standard error (--quiet does not hide them: they are about

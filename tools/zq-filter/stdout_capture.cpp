@@ -16,7 +16,7 @@ stdout_capture::stdout_capture() {
     if (saved_ < 0 || ::dup2(::fileno(sink_), STDOUT_FILENO) < 0) {
         const std::string reason = std::strerror(errno);
         restore();
-        throw tool_error(failure::component,
+        throw file_error(failure::filter,
                          "cannot set standard output aside for the component: " + reason);
     }
 }

@@ -11,7 +11,7 @@ namespace zq_tool {
 class stdout_capture {
 public:
     // Flushes what was already printed, then redirects standard output. Throws
-    // tool_error(component) when no temporary file can be made.
+    // file_error(component) when no temporary file can be made.
     stdout_capture();
     // Restores standard output if release() was not called; what was captured is dropped.
     ~stdout_capture();

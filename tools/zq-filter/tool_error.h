@@ -1,28 +1,11 @@
-// How zq-filter fails: every failure is one line on standard error and an exit status that
-// tells its kind, so scripts can tell a bad command line from a bad file.
+// zq-filter fails as the file layer does: one message, and a kind that is its exit status.
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include <files/file_error.h>
 
 namespace zq_tool {
 
-enum class failure : int {
-    usage = 1,     // the command line or a setting is wrong
-    input = 2,     // INPUT is missing, unreadable, not audio, or a stream the filter refuses
-    output = 3,    // OUTPUT cannot be written
-    component = 4, // the module cannot be loaded, or the component failed
-};
-
-class tool_error : public std::runtime_error {
-public:
-    tool_error(failure kind, const std::string& message)
-        : std::runtime_error(message), kind_(kind) {}
-
-    int exit_status() const noexcept { return static_cast<int>(kind_); }
-
-private:
-    failure kind_;
-};
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 } // namespace zq_tool

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 // The channel count --mix LAYOUT names: mono 1, stereo 2, 5.0 5, 5.1 6, 7.1 8, or a plain
-// count of 1 or more. Throws tool_error(usage) for anything else.
+// count of 1 or more. Throws file_error(usage) for anything else.
 int layout_channels(const std::string& layout);
 
 struct channel_route {
@@ -22,7 +22,7 @@ struct channel_route {
 };
 
 // Parses --route: IN:OUT pairs separated by commas, both plain decimal channel numbers within
-// the 8 x 8 routing map (0 .. 7). Throws tool_error(usage) naming the offending pair for a
+// the 8 x 8 routing map (0 .. 7). Throws file_error(usage) naming the offending pair for a
 // malformed or empty pair, a number outside the map, or a pair given twice.
 std::vector<channel_route> parse_routes(const std::string& routing);
 
@@ -39,12 +39,12 @@ public:
 
     // in_channels to out_channels through the factory's mixing converter, `pairs` as its pairs
     // flag. Equal counts pass through untouched, so a --mix over many files leaves those
-    // already in the layout as they are. An unsupported combination throws tool_error(usage)
+    // already in the layout as they are. An unsupported combination throws file_error(usage)
     // listing the layouts that in_channels can be mixed to.
     static channel_conversion mix(int in_channels, int out_channels, bool pairs);
     // in_channels to (highest routed output + 1) channels through a mapping converter: an
     // output fed by several inputs is their average, one fed by none is silent. Throws
-    // tool_error(usage) when in_channels exceeds the map or a route names a channel INPUT
+    // file_error(usage) when in_channels exceeds the map or a route names a channel INPUT
     // lacks.
     static channel_conversion route(int in_channels, const std::vector<channel_route>& routes);
 
@@ -65,4 +65,4 @@ private:
     std::vector<float> converted_;
 };
 
-} // namespace zq_tool
+} // namespace ns_audio_files

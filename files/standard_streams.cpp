@@ -1,6 +1,6 @@
 #include "standard_streams.h"
 
-#include "tool_error.h"
+#include "file_error.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -74,7 +74,7 @@ constexpr wav_encoding k_wav_encodings[] = {{SF_FORMAT_PCM_U8, 1, 8},  {SF_FORMA
 const wav_encoding& wav_encoding_of(int format) {
     for (const wav_encoding& encoding : k_wav_encodings)
         if (encoding.subtype == (format & SF_FORMAT_SUBMASK)) return encoding;
-    throw tool_error(failure::output, "a WAV written to a pipe holds PCM, float, u-law or a-law "
+    throw file_error(failure::output, "a WAV written to a pipe holds PCM, float, u-law or a-law "
                                       "samples only; choose one with --format");
 }
 
@@ -119,9 +119,7 @@ void write_all(int descriptor, const std::string& bytes) {
     while (done < bytes.size()) {
         const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0)
-            throw tool_error(failure::output, std::string("cannot write to standard output: ") +
-                                                  std::strerror(errno));
+        if (written <= 0) throw system_failure(failure::output, "cannot write to standard output");
         done += static_cast<std::size_t>(written);
     }
 }
@@ -146,12 +144,12 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed) {
                               ", so give other files by name";
     if (!file) {
         const std::string reason = sf_strerror(nullptr);
-        throw tool_error(failure::input, "cannot read INPUT from standard input (" + reason + ")" +
+        throw file_error(failure::input, "cannot read INPUT from standard input (" + reason + ")" +
                                              (streamed ? works : ""));
     }
     if (streamed && !listed(k_piped_input, info.format)) {
         sf_close(file);
-        throw tool_error(failure::input, "standard input is a pipe, and libsndfile cannot read " +
+        throw file_error(failure::input, "standard input is a pipe, and libsndfile cannot read " +
                                              container_name(info.format) + " from one" + works);
     }
     if (streamed) info.frames = 0;
@@ -160,11 +158,11 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed) {
 
 SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask) {
     if (::isatty(STDOUT_FILENO))
-        throw tool_error(failure::output,
+        throw file_error(failure::output,
                          "OUTPUT \"-\" is a terminal; send standard output to a file or a pipe");
     if (seekable(STDOUT_FILENO)) return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
     if (!listed(k_piped_output, info.format))
-        throw tool_error(failure::output, "standard output is a pipe, and " +
+        throw file_error(failure::output, "standard output is a pipe, and " +
                                               container_name(info.format) +
                                               " cannot be written to one; types that stream: " +
                                               k_piped_output_names + " (choose with --type)");
@@ -174,4 +172,4 @@ SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask) {
     return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -1,6 +1,6 @@
 #include "levels.h"
 
-#include "tool_error.h"
+#include "file_error.h"
 
 #include <sndfile.h>
 
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -59,7 +59,7 @@ input_gain::input_gain(const std::string& decibels) {
     errno = 0;
     decibels_ = std::strtod(decibels.c_str(), &end);
     if (*end != '\0' || errno == ERANGE || !(std::fabs(decibels_) <= k_gain_limit_db))
-        throw tool_error(failure::usage,
+        throw file_error(failure::usage,
                          "--gain " + decibels + ": give decibels from -120 to 120, e.g. -3");
     factor_ = static_cast<float>(std::pow(10.0, decibels_ / 20.0));
 }
@@ -124,4 +124,4 @@ std::string output_levels::clip_report(const input_gain& gain) const {
     return text;
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -1,6 +1,6 @@
 #include "channel_layouts.h"
 
-#include "tool_error.h"
+#include "file_error.h"
 
 #include <sndfile.h>
 
@@ -8,7 +8,7 @@
 #include <numeric>
 #include <utility>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -220,7 +220,7 @@ channel_order order_for_mixing(const channel_positions& positions, int channels,
     for (const int position : layout) {
         const auto found = std::find(positions.begin(), positions.end(), position);
         if (found == positions.end())
-            throw tool_error(failure::usage,
+            throw file_error(failure::usage,
                              "INPUT declares its " + std::to_string(channels) + " channels as " +
                                  position_names(positions) + ", which --mix cannot take as " +
                                  position_names(layout) + "; --route places channels freely");
@@ -234,4 +234,4 @@ channel_order order_for_container(const channel_positions& positions, int contai
                                                     : sorted_by(k_mask_order, positions));
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

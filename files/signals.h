@@ -1,4 +1,5 @@
-// How zq-filter meets signals.
+// How a program that writes files meets signals (zq-filter installs this; a library caller
+// such as Python keeps its own handling, and then no temporary file is registered).
 //
 // SIGINT, SIGTERM and SIGHUP end the run at once, wherever it stands (even blocked opening or
 // reading a FIFO): the handler removes the temporary output file, says so on standard error
@@ -10,12 +11,12 @@
 #include <csignal>
 #include <string>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 void handle_signals();
 
 // The file a terminating signal removes; an empty path for none. Safe against a signal
-// arriving during the change.
+// arriving during the change. Does nothing until handle_signals() was called.
 void remove_on_signal(const std::string& path);
 
 // Holds back the terminating signals for its lifetime, so that a file can be created and
@@ -31,4 +32,4 @@ private:
     sigset_t before_;
 };
 
-} // namespace zq_tool
+} // namespace ns_audio_files

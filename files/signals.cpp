@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -13,6 +14,9 @@ constexpr int k_terminating[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Read by the handler, written only while the terminating signals are held back.
 char g_remove_on_signal[PATH_MAX + 1];
+// Without the handler (a library caller such as Python) nothing is recorded, so concurrent
+// runs on threads of one process never share the slot.
+std::atomic<bool> g_handled{false};
 
 sigset_t terminating_signals() {
     sigset_t set;
@@ -45,9 +49,11 @@ void handle_signals() {
     ignoring.sa_handler = SIG_IGN;
     for (const int signal_number : {SIGPIPE, SIGXFSZ})
         sigaction(signal_number, &ignoring, nullptr);
+    g_handled = true;
 }
 
 void remove_on_signal(const std::string& path) {
+    if (!g_handled) return;
     const signals_held held;
     const std::size_t length = path.size() < PATH_MAX ? path.size() : 0;
     std::memcpy(g_remove_on_signal, path.data(), length);
@@ -63,4 +69,4 @@ signals_held::~signals_held() {
     sigprocmask(SIG_SETMASK, &before_, nullptr);
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

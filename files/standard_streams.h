@@ -11,19 +11,19 @@
 
 #include <string>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 bool is_standard_stream(const std::string& path);
 
 // Opens standard input; `streamed` tells whether it cannot seek (then the header's frame
-// count means nothing). Throws tool_error(input) for a container that cannot be read from a
+// count means nothing). Throws file_error(input) for a container that cannot be read from a
 // pipe, naming those that can.
 SNDFILE* open_standard_input(SF_INFO& info, bool& streamed);
 
 // Opens standard output for `info` (channels, rate, format, and the frames to come, 0 when not
 // known). `channel_mask` is the WAV speaker mask of the channels, 0 when unknown. Throws
-// tool_error(output) for a terminal, and for a container that cannot be written to a pipe, naming
+// file_error(output) for a terminal, and for a container that cannot be written to a pipe, naming
 // those that can.
 SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask);
 
-} // namespace zq_tool
+} // namespace ns_audio_files

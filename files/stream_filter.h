@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 class stream_filter {
 public:
@@ -17,4 +17,4 @@ public:
     virtual void finish(const sink& output) = 0;
 };
 
-} // namespace zq_tool
+} // namespace ns_audio_files

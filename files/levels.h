@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 class input_gain {
 public:
-    // `decibels` as given to --gain ("" for none); throws tool_error(usage) for anything but a
+    // `decibels` as given to --gain ("" for none); throws file_error(usage) for anything but a
     // number within -120 .. 120.
     explicit input_gain(const std::string& decibels);
 
@@ -33,6 +33,7 @@ public:
     output_levels(int output_format, int input_format, bool dither_allowed);
 
     bool dithers() const noexcept { return dither_scale_ > 0.0f; }
+    long long clipped() const noexcept { return static_cast<long long>(clipped_); }
     // The samples to write in place of `samples`: counted, then dithered when chosen. The
     // result stays valid until the next call.
     const float* prepare(const float* samples, std::size_t count);
@@ -54,4 +55,4 @@ private:
     std::vector<float> dithered_;
 };
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 // One position per channel; empty when nothing tells them.
 using channel_positions = std::vector<int>;
@@ -49,7 +49,7 @@ private:
 };
 
 // The reordering that puts channels at `positions` into the library's order of their layout,
-// for a fixed --mix. Throws tool_error(usage) when the positions are not that layout. Empty
+// for a fixed --mix. Throws file_error(usage) when the positions are not that layout. Empty
 // positions are taken to be in the library's order already: `assumed` then says so, for a
 // count where the order matters.
 channel_order order_for_mixing(const channel_positions& positions, int channels,
@@ -60,4 +60,4 @@ channel_order order_for_mixing(const channel_positions& positions, int channels,
 // order when a position has no place in it.
 channel_order order_for_container(const channel_positions& positions, int container);
 
-} // namespace zq_tool
+} // namespace ns_audio_files

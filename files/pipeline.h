@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 struct pipeline_stages {
     // A buffer of `frames` frames of `channels` samples, for the queues (before any thread).
@@ -44,4 +44,4 @@ struct pipeline_shape {
 long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shape,
                        const std::function<void(long long frames_done)>& progress);
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -1,9 +1,9 @@
 #include "sound_files.h"
 
 #include "channel_layouts.h"
+#include "file_error.h"
 #include "signals.h"
 #include "standard_streams.h"
-#include "tool_error.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <utility>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -82,7 +82,7 @@ std::string format_name(int code) {
 int sample_format_code(const std::string& name) {
     for (const named_format& format : k_sample_formats)
         if (name == format.name) return format.code;
-    throw tool_error(failure::usage, "unknown sample format " + in_quotes(name));
+    throw file_error(failure::usage, "unknown sample format " + in_quotes(name));
 }
 
 // The first of libsndfile's containers or encodings (as count_command and item_command list
@@ -100,7 +100,7 @@ SF_FORMAT_INFO find_format(int count_command, int item_command, Match matches) {
     return {};
 }
 
-// The container `name` (an extension or a --type) stands for; throws tool_error(output)
+// The container `name` (an extension or a --type) stands for; throws file_error(usage)
 // naming `what` when libsndfile knows none by that name.
 container_choice container_named(const std::string& name, const std::string& what) {
     const std::string wanted = lower_case(name);
@@ -111,9 +111,9 @@ container_choice container_named(const std::string& name, const std::string& wha
                                                  return info.extension && wanted == info.extension;
                                              });
     if (major.name) return {major.format, 0};
-    throw tool_error(failure::output, "cannot tell the container of " + what +
-                                          "; use one libsndfile writes, e.g. wav, flac, aiff, "
-                                          "caf, ogg, opus, mp3");
+    throw file_error(failure::usage, "cannot tell the container of " + what +
+                                         "; use one libsndfile writes, e.g. wav, flac, aiff, "
+                                         "caf, ogg, opus, mp3");
 }
 
 container_choice container_for(const std::string& path, const std::string& type) {
@@ -196,14 +196,13 @@ sound_input::sound_input(const std::string& path) : path_(path) {
     }
     descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor_ < 0)
-        throw tool_error(failure::input,
-                         "cannot open INPUT " + in_quotes(path) + ": " + std::strerror(errno));
+        throw system_failure(failure::input, "cannot open INPUT " + in_quotes(path));
     const bool is_directory = ::fstat(descriptor_, &identity_) == 0 && S_ISDIR(identity_.st_mode);
     if (!is_directory) file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
     if (file_) return;
     const std::string reason = is_directory ? "it is a directory" : sf_strerror(nullptr);
     ::close(descriptor_);
-    throw tool_error(failure::input, "INPUT " + in_quotes(path) + " is not audio (" + reason + ")");
+    throw file_error(failure::input, "INPUT " + in_quotes(path) + " is not audio (" + reason + ")");
 }
 
 sound_input::~sound_input() {
@@ -214,12 +213,12 @@ sound_input::~sound_input() {
 sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
     const sf_count_t got = sf_readf_float(file_, interleaved, frames);
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
-        throw tool_error(failure::input,
+        throw file_error(failure::input,
                          "cannot read INPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
     // The filter would carry such a sample into every later one of its channel.
     const std::string bad = first_non_finite(interleaved, got, channels(), frames_read_);
     if (!bad.empty())
-        throw tool_error(failure::input,
+        throw file_error(failure::input,
                          "INPUT " + in_quotes(path_) + " holds " + bad + "; nothing was written");
     frames_read_ += got;
     return got;
@@ -303,7 +302,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
         const auto named =
             std::find_if(std::begin(k_sample_formats), std::end(k_sample_formats),
                          [samples](const named_format& format) { return format.code == samples; });
-        throw tool_error(failure::output,
+        throw file_error(failure::usage,
                          "OUTPUT " + in_quotes(path) + ": this libsndfile (" + library_version() +
                              ") was built without the " +
                              (named == std::end(k_sample_formats) ? format_name(samples)
@@ -311,7 +310,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
                              " encoder; choose another container or --format");
     }
     if (holds(chosen.format, channels, sample_rate)) return chosen;
-    throw tool_error(failure::output,
+    throw file_error(failure::usage,
                      "OUTPUT " + in_quotes(path) + ": a " + format_name(container) +
                          " file cannot hold " + std::to_string(channels) + " channels of " +
                          format_name(samples) + " at " + std::to_string(sample_rate) +
@@ -337,7 +336,7 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!file_) {
         const std::string reason = sf_strerror(nullptr);
         discard();
-        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
+        throw file_error(failure::output, "cannot write OUTPUT " + in_quotes(path) + ": " + reason);
     }
     // Containers without a map keep their own order, which the channels are already in.
     if (!map.empty())
@@ -361,12 +360,12 @@ void sound_output::open_temporary_file() {
     const std::filesystem::path target(path_);
     struct stat existing {};
     if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-        throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + " is a directory");
+        throw file_error(failure::output, "OUTPUT " + in_quotes(path_) + " is a directory");
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     const std::string file_name = target.filename().string();
     if (file_name.size() > name_limit(directory))
-        throw tool_error(failure::output, "OUTPUT " + in_quotes(path_) + ": its name is " +
+        throw file_error(failure::output, "OUTPUT " + in_quotes(path_) + ": its name is " +
                                               std::to_string(file_name.size()) +
                                               " bytes long; that directory takes at most " +
                                               std::to_string(name_limit(directory)));
@@ -377,9 +376,8 @@ void sound_output::open_temporary_file() {
         if (descriptor_ >= 0) remove_on_signal(name);
     }
     if (descriptor_ < 0)
-        throw tool_error(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
-                                              in_quotes(directory.string()) + ": " +
-                                              std::strerror(errno));
+        throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
+                                                  in_quotes(directory.string()));
     temporary_path_ = name;
     ::fchmod(descriptor_, mode_for_new_file(path_));
 }
@@ -406,7 +404,7 @@ void sound_output::write(const float* interleaved, sf_count_t frames) {
         interleaved = clamped_.data();
     }
     if (sf_writef_float(file_, interleaved, frames) != frames)
-        throw tool_error(failure::output,
+        throw file_error(failure::output,
                          "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
     // The disk writes while the filter runs: the final fsync then takes milliseconds instead of
     // a tenth of a second for ten minutes of stereo float. Only a hint; commit() checks.
@@ -420,16 +418,15 @@ void sound_output::commit() {
     const int closed = sf_close(file_);
     file_ = nullptr;
     if (closed != 0)
-        throw tool_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
+        throw file_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
                                               sf_error_number(closed));
     if (descriptor_ < 0) return; // standard output: nothing to rename
     // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
     if (::fsync(descriptor_) != 0 || ::close(std::exchange(descriptor_, -1)) != 0)
-        throw tool_error(failure::output,
-                         "cannot finish OUTPUT " + in_quotes(path_) + ": " + std::strerror(errno));
+        throw system_failure(failure::output, "cannot finish OUTPUT " + in_quotes(path_));
     if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
-        throw tool_error(failure::output, "cannot rename the finished file to OUTPUT " +
-                                              in_quotes(path_) + ": " + std::strerror(errno));
+        throw system_failure(failure::output,
+                             "cannot rename the finished file to OUTPUT " + in_quotes(path_));
     temporary_path_.clear();
     remove_on_signal({});
     keep_name_durable();
@@ -447,4 +444,4 @@ void sound_output::keep_name_durable() const {
     ::close(descriptor);
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

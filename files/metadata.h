@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 // The bext chunk with room for a long coding history.
 typedef SF_BROADCAST_INFO_VAR(16384) broadcast_info;
@@ -28,4 +28,4 @@ sound_metadata read_metadata(SNDFILE* file);
 // does not ("broadcast extension (bext), cue points"), empty when everything is kept.
 std::string write_metadata(SNDFILE* file, int format, const sound_metadata& metadata);
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -73,4 +73,4 @@ std::string write_metadata(SNDFILE* file, int format, const sound_metadata& meta
     return lost;
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

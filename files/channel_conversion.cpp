@@ -1,6 +1,6 @@
 #include "channel_conversion.h"
 
-#include "tool_error.h"
+#include "file_error.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,7 +10,7 @@
 #include <new>
 #include <utility>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -69,16 +69,16 @@ std::string mixable_layouts(int in_channels, bool pairs) {
     const std::unique_ptr<audio_channel_api, converter_release> paired(
         audio_channel_api::create(audio_channel_api::mixing, in_channels, out_channels, true));
     if (!pairs && paired) message += "; --pairs would sum its channel pairs to stereo";
-    throw tool_error(failure::usage, message);
+    throw file_error(failure::usage, message);
 }
 
 int route_channel(const std::string& number, const std::string& pair, const std::string& origin) {
     const long channel = plain_number(number);
     if (channel < 0)
-        throw tool_error(failure::usage, origin + ": " + in_quotes(pair) +
+        throw file_error(failure::usage, origin + ": " + in_quotes(pair) +
                                              " is not IN:OUT (channel numbers from 0)");
     if (channel >= k_map_size)
-        throw tool_error(failure::usage, origin + ": " + in_quotes(pair) + " names channel " +
+        throw file_error(failure::usage, origin + ": " + in_quotes(pair) + " names channel " +
                                              number +
                                              "; the routing map is 8 x 8 (channels 0 .. 7)");
     return static_cast<int>(channel);
@@ -86,11 +86,11 @@ int route_channel(const std::string& number, const std::string& pair, const std:
 
 channel_route parse_route(const std::string& pair, const std::string& origin) {
     if (pair.empty())
-        throw tool_error(failure::usage,
+        throw file_error(failure::usage,
                          origin + ": an empty pair; write IN:OUT pairs separated by commas");
     const std::size_t colon = pair.find(':');
     if (colon == std::string::npos)
-        throw tool_error(failure::usage, origin + ": " + in_quotes(pair) +
+        throw file_error(failure::usage, origin + ": " + in_quotes(pair) +
                                              " is not IN:OUT (channel numbers from 0)");
     return {route_channel(pair.substr(0, colon), pair, origin),
             route_channel(pair.substr(colon + 1), pair, origin)};
@@ -103,7 +103,7 @@ int layout_channels(const std::string& layout) {
         if (layout == known.name) return known.channels;
     const long count = plain_number(layout);
     if (count < 1 || count > INT_MAX)
-        throw tool_error(failure::usage, "--mix " + layout + ": " + in_quotes(layout) +
+        throw file_error(failure::usage, "--mix " + layout + ": " + in_quotes(layout) +
                                              " is not a layout; use mono, stereo, 5.0, 5.1, "
                                              "7.1 or a channel count");
     return static_cast<int>(count);
@@ -121,7 +121,7 @@ std::vector<channel_route> parse_routes(const std::string& routing) {
             return other.input == route.input && other.output == route.output;
         };
         if (std::any_of(routes.begin(), routes.end(), same))
-            throw tool_error(failure::usage, origin + ": " + in_quotes(pair) + " given twice");
+            throw file_error(failure::usage, origin + ": " + in_quotes(pair) + " given twice");
         routes.push_back(route);
         if (comma == routing.size()) return routes;
         start = comma + 1;
@@ -144,14 +144,14 @@ channel_conversion channel_conversion::mix(int in_channels, int out_channels, bo
 channel_conversion channel_conversion::route(int in_channels,
                                              const std::vector<channel_route>& routes) {
     if (in_channels > k_map_size)
-        throw tool_error(failure::usage, "--route takes INPUT of at most 8 channels (the "
+        throw file_error(failure::usage, "--route takes INPUT of at most 8 channels (the "
                                          "routing map is 8 x 8); INPUT has " +
                                              std::to_string(in_channels));
     bool map[k_map_size][k_map_size] = {};
     int out_channels = 0;
     for (const channel_route& each : routes) {
         if (each.input >= in_channels)
-            throw tool_error(failure::usage,
+            throw file_error(failure::usage,
                              "--route " + std::to_string(each.input) + ":" +
                                  std::to_string(each.output) + ": INPUT has no channel " +
                                  std::to_string(each.input) + " (its channels are 0 .. " +
@@ -174,4 +174,4 @@ const float* channel_conversion::convert(float* interleaved, long frames) {
     return converted_.data();
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 namespace {
 
@@ -234,4 +234,4 @@ long long run_pipeline(const pipeline_stages& stages, const pipeline_shape& shap
     return done;
 }
 
-} // namespace zq_tool
+} // namespace ns_audio_files

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-namespace zq_tool {
+namespace ns_audio_files {
 
 class sound_input {
 public:
-    // Opens `path`, or standard input for "-"; throws tool_error(input) naming the path and
+    // Opens `path`, or standard input for "-"; throws file_error(input) naming the path and
     // the problem (missing, unreadable, a directory, not audio libsndfile knows).
     explicit sound_input(const std::string& path);
     ~sound_input();
@@ -39,7 +39,7 @@ public:
     sound_metadata metadata() const { return read_metadata(file_); }
 
     // Reads up to `frames` frames into `interleaved` (frames × channels floats); returns how
-    // many were read, 0 at the end. Throws tool_error(input) on a read error and for a sample
+    // many were read, 0 at the end. Throws file_error(input) on a read error and for a sample
     // that is not a finite number, naming its frame and channel.
     sf_count_t read(float* interleaved, sf_count_t frames);
     // Frames the header declared beyond those read so far; 0 when it declared none (a pipe,
@@ -77,7 +77,7 @@ struct output_encoding {
 // otherwise from the extension of `path` (.ogg is Ogg Vorbis, .opus Ogg Opus, .mp3 MPEG layer
 // III), and is WAV for "-". The encoding is `sample_format` from sample_format_names() when
 // given, otherwise the codec of a lossy container, otherwise INPUT's when the container takes
-// it, otherwise float (24 bits for FLAC). Throws tool_error(output) when the name is unknown,
+// it, otherwise float (24 bits for FLAC). Throws file_error(usage) when the name is unknown,
 // this libsndfile lacks the encoder, or the container cannot hold that encoding with this
 // channel count and rate.
 output_encoding output_format(const std::string& path, const std::string& type, int input_format,
@@ -87,7 +87,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
 // temporary name is no longer than OUTPUT's own may be), which becomes OUTPUT only in commit():
 // until then an existing OUTPUT is untouched, and a failure, destruction or terminating signal
 // before commit() removes the temporary file. OUTPUT "-" is standard output, written as the
-// samples come. Throws tool_error(output) on every failure. Samples must be finite; the caller
+// samples come. Throws file_error(output) on every failure. Samples must be finite; the caller
 // stops any other before it gets here.
 struct output_description {
     int format = 0; // from output_format()
@@ -140,4 +140,4 @@ private:
     sf_count_t frames_since_writeback_ = 0;
 };
 
-} // namespace zq_tool
+} // namespace ns_audio_files
