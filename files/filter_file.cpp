@@ -1,9 +1,11 @@
 #include "filter_file.h"
 
 #include "channel_layouts.h"
+#include "codec_bitrate.h"
 #include "file_error.h"
 #include "levels.h"
 #include "pipeline.h"
+#include "resampling_filter.h"
 #include "sound_files.h"
 
 #include <algorithm>
@@ -77,6 +79,18 @@ channel_places place_channels(const channel_request& request, const sound_input&
     return places;
 }
 
+// The filter, resampled after it where OUTPUT's codec does not take the stream's rate.
+std::unique_ptr<stream_filter> filter_for_output(const file_events& events,
+                                                 const stream_facts& facts, int output_rate,
+                                                 std::string& note) {
+    std::unique_ptr<stream_filter> filter = events.make_filter(facts);
+    if (output_rate == facts.sample_rate) return filter;
+    note = "OUTPUT's codec takes " + std::to_string(output_rate) + " Hz: resampled from " +
+           std::to_string(facts.sample_rate) + " Hz after the filter";
+    return std::make_unique<resampling_filter>(std::move(filter), facts.channels, facts.sample_rate,
+                                               output_rate);
+}
+
 // What happens to the samples besides the filter, in the order they meet it.
 struct stream_stages {
     input_gain gain;
@@ -86,13 +100,19 @@ struct stream_stages {
     output_levels levels;
 };
 
+struct frame_counts {
+    sf_count_t read = 0;
+    sf_count_t written = 0; // differs where OUTPUT is resampled
+};
+
 // Feeds INPUT through the stages and the filter into OUTPUT, the reading, the filtering and
-// the writing overlapped (pipeline.h); returns the frames filtered.
-sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
-                         sound_output& output, int block_frames,
-                         const std::function<void(long long)>& progress) {
+// the writing overlapped (pipeline.h).
+frame_counts filter_stream(sound_input& input, stream_stages& stages, stream_filter& filter,
+                           sound_output& output, int block_frames,
+                           const std::function<void(long long)>& progress) {
     const int channels = stages.conversion.output_channels();
-    sf_count_t prepared = 0;
+    frame_counts counts;
+    sf_count_t& prepared = counts.written;
     pipeline_stages pipeline;
     pipeline.allocate = sample_block;
     pipeline.read = [&input](float* block, long frames) {
@@ -113,11 +133,12 @@ sf_count_t filter_stream(sound_input& input, stream_stages& stages, stream_filte
         prepared += frames;
     };
     pipeline.write = [&output](const float* block, long frames) { output.write(block, frames); };
-    return run_pipeline(pipeline,
-                        {input.channels(), channels, block_frames, output.follows_call_sizes()},
-                        [&progress](long long frames_done) {
-                            if (progress) progress(frames_done);
-                        });
+    counts.read = run_pipeline(
+        pipeline, {input.channels(), channels, block_frames, output.follows_call_sizes()},
+        [&progress](long long frames_done) {
+            if (progress) progress(frames_done);
+        });
+    return counts;
 }
 
 } // namespace
@@ -146,12 +167,19 @@ file_result filter_file(const file_job& job, const file_events& events) {
     channel_order to_container =
         order_for_container(places.converted, encoding.format & SF_FORMAT_TYPEMASK);
 
-    const std::unique_ptr<stream_filter> filter = events.make_filter(facts);
+    const int bitrate =
+        codec_bitrate(encoding.format, facts.channels, encoding.sample_rate, job.bitrate);
+
+    std::string resampled;
+    const std::unique_ptr<stream_filter> filter =
+        filter_for_output(events, facts, encoding.sample_rate, resampled);
     sound_output output(job.output,
-                        {encoding.format, facts.channels, facts.sample_rate, input.frames(),
-                         to_container.applied_to(places.converted), input.metadata()});
+                        {encoding.format, facts.channels, encoding.sample_rate,
+                         resampled_frames(input.frames(), facts.sample_rate, encoding.sample_rate),
+                         to_container.applied_to(places.converted), input.metadata(), bitrate});
     std::vector<std::string> notes;
-    for (const std::string& note : {places.assumed, encoding.note, output.metadata_lost()})
+    for (const std::string& note :
+         {places.assumed, encoding.note, resampled, output.metadata_lost()})
         if (!note.empty()) notes.push_back(note);
     if (events.started) events.started(facts, notes);
 
@@ -160,9 +188,11 @@ file_result filter_file(const file_job& job, const file_events& events) {
                          output_levels(encoding.format, input.format(), job.dither)};
     file_result result;
     result.stream = facts;
-    result.frames =
+    const frame_counts counts =
         filter_stream(input, stages, *filter, output, job.block_frames, events.progress);
-    result.truncation = truncation_warning(input, result.frames, job.strict);
+    result.frames = counts.written;
+    result.sample_rate = encoding.sample_rate;
+    result.truncation = truncation_warning(input, counts.read, job.strict);
     output.commit();
     result.clipped = stages.levels.clipped();
     result.clip_report = stages.levels.clip_report(stages.gain);

@@ -1,7 +1,8 @@
 // Filtering one audio file into another, the way every front-end does it: INPUT opened and
 // checked, its channels converted (--mix, --route), the stream filtered on three threads, the
 // levels (gain, clip count, dither) and channel order OUTPUT's encoding asks for, metadata
-// carried over, and OUTPUT written beside itself and renamed only when complete. The caller
+// carried over, the filtered stream resampled for a codec that does not take its rate (Opus),
+// and OUTPUT written beside itself and renamed only when complete. The caller
 // brings the filter for the converted stream and decides what the user sees; every failure is
 // a file_error telling its kind.
 #pragma once
@@ -39,12 +40,13 @@ struct file_job {
     channel_request channels;
     int block_frames = 1024; // frames handed to the filter at a time
     bool strict = false;     // refuse a truncated INPUT instead of warning
+    int bitrate = 0;         // kb/s of an MP3, Opus or Vorbis OUTPUT; 0 for the default
 };
 
 // What the stream is, once INPUT is open and its channels converted.
 struct stream_facts {
-    int channels = 0; // after the conversion: the filter's and OUTPUT's
-    int sample_rate = 0;
+    int channels = 0;              // after the conversion: the filter's and OUTPUT's
+    int sample_rate = 0;           // the filter's; OUTPUT's may differ (a note says so)
     long long declared_frames = 0; // as INPUT's header states it; 0 when not known
     bool streamed = false;         // INPUT is a pipe
 };
@@ -54,7 +56,8 @@ struct file_events {
     // so a refusal leaves nothing behind.
     std::function<std::unique_ptr<stream_filter>(const stream_facts&)> make_filter;
     // OUTPUT is open and the run begins: what the user should know first (the channel order
-    // assumed, an encoding changed, metadata the container cannot keep).
+    // assumed, an encoding changed, a rate changed for the codec, metadata the container
+    // cannot keep).
     std::function<void(const stream_facts&, const std::vector<std::string>& notes)> started;
     // After each block, the frames filtered so far. May be empty.
     std::function<void(long long frames_done)> progress;
@@ -62,6 +65,7 @@ struct file_events {
 
 struct file_result {
     long long frames = 0; // per channel, as written
+    int sample_rate = 0;  // OUTPUT's
     stream_facts stream;
     long long clipped = 0;   // samples an integer OUTPUT clipped
     std::string clip_report; // what clipped and the gain that avoids it; empty for none
@@ -69,8 +73,8 @@ struct file_result {
 };
 
 // Filters job.input into job.output. Throws file_error: usage for a setting, a channel
-// conversion or an encoding that cannot be, input for what INPUT holds (a NaN or infinite
-// sample, a truncation under `strict`), output for what cannot be written, filter for a
+// conversion, an encoding or a bitrate that cannot be, input for what INPUT holds (a NaN or
+// infinite sample, a truncation under `strict`), output for what cannot be written, filter for a
 // sample the filter made non-finite; whatever make_filter throws passes through. OUTPUT is
 // untouched by any failure.
 file_result filter_file(const file_job& job, const file_events& events);

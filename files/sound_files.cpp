@@ -1,7 +1,9 @@
 #include "sound_files.h"
 
 #include "channel_layouts.h"
+#include "codec_bitrate.h"
 #include "file_error.h"
+#include "resampling_filter.h"
 #include "signals.h"
 #include "standard_streams.h"
 
@@ -225,7 +227,10 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
 }
 
 sf_count_t sound_input::frames_missing() const noexcept {
-    const bool declared = info_.frames != SF_COUNT_MAX && !streamed_;
+    // An MPEG file's count is an estimate from its bitrate and length, off either way for a
+    // whole file, so falling short of it proves nothing.
+    const bool estimated = (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    const bool declared = info_.frames != SF_COUNT_MAX && !streamed_ && !estimated;
     return declared && info_.frames > frames_read_ ? info_.frames - frames_read_ : 0;
 }
 
@@ -285,7 +290,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
     const container_choice choice = container_for(path, type);
     const int container = choice.container;
     const int carried = input_format & SF_FORMAT_SUBMASK;
-    output_encoding chosen{container | carried, ""};
+    output_encoding chosen{container | carried, "", sample_rate};
     if (!sample_format.empty()) {
         chosen.format = container | sample_format_code(sample_format);
     } else if (choice.codec != 0) {
@@ -309,11 +314,12 @@ output_encoding output_format(const std::string& path, const std::string& type, 
                                                                   : std::string(named->name)) +
                              " encoder; choose another container or --format");
     }
-    if (holds(chosen.format, channels, sample_rate)) return chosen;
+    chosen.sample_rate = codec_rate(chosen.format, sample_rate);
+    if (holds(chosen.format, channels, chosen.sample_rate)) return chosen;
     throw file_error(failure::usage,
                      "OUTPUT " + in_quotes(path) + ": a " + format_name(container) +
                          " file cannot hold " + std::to_string(channels) + " channels of " +
-                         format_name(samples) + " at " + std::to_string(sample_rate) +
+                         format_name(samples) + " at " + std::to_string(chosen.sample_rate) +
                          " Hz; --format chooses another sample format, --mix fewer channels");
 }
 
@@ -328,7 +334,7 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!map.empty() && info.channels > 2 && (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV)
         info.format = SF_FORMAT_WAVEX | (info.format & SF_FORMAT_SUBMASK);
     if (is_standard_stream(path)) {
-        file_ = open_standard_output(info, wav_channel_mask(map));
+        file_ = open_standard_output(info, wav_channel_mask(map), wav_stream_);
     } else {
         open_temporary_file();
         file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
@@ -342,6 +348,13 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!map.empty())
         sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(map.data()),
                    static_cast<int>(map.size() * sizeof(int)));
+    if (!set_codec_bitrate(file_, info.format, info.channels, info.samplerate,
+                           description.bitrate)) {
+        const std::string reason = sf_strerror(file_);
+        discard();
+        throw file_error(failure::output,
+                         "cannot set the bitrate of OUTPUT " + in_quotes(path) + ": " + reason);
+    }
     const std::string lost = write_metadata(file_, info.format, description.metadata);
     if (!lost.empty())
         metadata_lost_ = "OUTPUT's container, " + format_name(info.format & SF_FORMAT_TYPEMASK) +
@@ -403,9 +416,11 @@ void sound_output::write(const float* interleaved, sf_count_t frames) {
             sample = std::clamp(sample, -1.0f, 1.0f);
         interleaved = clamped_.data();
     }
-    if (sf_writef_float(file_, interleaved, frames) != frames)
+    if (sf_writef_float(file_, interleaved, frames) != frames) {
+        if (wav_stream_) wav_stream_->report_failure();
         throw file_error(failure::output,
                          "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
+    }
     // The disk writes while the filter runs: the final fsync then takes milliseconds instead of
     // a tenth of a second for ten minutes of stereo float. Only a hint; commit() checks.
     frames_since_writeback_ += frames;
@@ -420,6 +435,7 @@ void sound_output::commit() {
     if (closed != 0)
         throw file_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
                                               sf_error_number(closed));
+    if (wav_stream_) wav_stream_->finish();
     if (descriptor_ < 0) return; // standard output: nothing to rename
     // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
     if (::fsync(descriptor_) != 0 || ::close(std::exchange(descriptor_, -1)) != 0)

@@ -7,10 +7,12 @@
 #pragma once
 
 #include "metadata.h"
+#include "standard_streams.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,7 @@ public:
     // that is not a finite number, naming its frame and channel.
     sf_count_t read(float* interleaved, sf_count_t frames);
     // Frames the header declared beyond those read so far; 0 when it declared none (a pipe,
-    // a format without a count) or no more.
+    // a format without a count), only estimated them (MPEG) or no more.
     sf_count_t frames_missing() const noexcept;
 
     // Whether `path` names this very file (the same inode, whatever the spelling or links).
@@ -71,15 +73,17 @@ std::vector<std::string> sample_format_names();
 struct output_encoding {
     int format;       // libsndfile's container | encoding
     std::string note; // why OUTPUT's encoding differs from INPUT's; empty when it does not
+    int sample_rate;  // OUTPUT's: INPUT's unless the codec does not take it (codec_rate())
 };
 
 // The libsndfile format for OUTPUT. The container comes from `type` (--type) when given,
 // otherwise from the extension of `path` (.ogg is Ogg Vorbis, .opus Ogg Opus, .mp3 MPEG layer
 // III), and is WAV for "-". The encoding is `sample_format` from sample_format_names() when
 // given, otherwise the codec of a lossy container, otherwise INPUT's when the container takes
-// it, otherwise float (24 bits for FLAC). Throws file_error(usage) when the name is unknown,
-// this libsndfile lacks the encoder, or the container cannot hold that encoding with this
-// channel count and rate.
+// it, otherwise float (24 bits for FLAC). The rate is the codec's nearest to `sample_rate`
+// where it takes only some. Throws file_error(usage) when the name is unknown, this
+// libsndfile lacks the encoder, or the container cannot hold that encoding with this channel
+// count and rate.
 output_encoding output_format(const std::string& path, const std::string& type, int input_format,
                               const std::string& sample_format, int channels, int sample_rate);
 
@@ -99,6 +103,7 @@ struct output_description {
     // none.
     std::vector<int> channel_map;
     sound_metadata metadata; // kept where the container can
+    int bitrate = 0;         // kb/s from codec_bitrate(); 0 for the encoder's default
 };
 
 class sound_output {
@@ -132,7 +137,8 @@ private:
     std::string temporary_path_;
     std::string metadata_lost_;
     int channels_;
-    int descriptor_ = -1; // -1 for standard output
+    int descriptor_ = -1;                    // -1 for standard output
+    std::unique_ptr<wav_stream> wav_stream_; // a WAV to a pipe goes through it
     SNDFILE* file_ = nullptr;
     bool clamps_ = false;
     bool follows_call_sizes_ = false;

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace ns_audio_files {
 
@@ -114,24 +116,79 @@ std::string streamed_wav_header(const SF_INFO& info, unsigned channel_mask) {
     return header.bytes();
 }
 
-void write_all(int descriptor, const std::string& bytes) {
+// Returns the errno that stopped it, 0 once all is written.
+int write_all(int descriptor, const char* bytes, std::size_t count) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+    while (done < count) {
+        const ssize_t written = ::write(descriptor, bytes + done, count - done);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) throw system_failure(failure::output, "cannot write to standard output");
+        if (written <= 0) return written < 0 ? errno : EIO;
         done += static_cast<std::size_t>(written);
     }
+    return 0;
 }
 
-SNDFILE* open_streamed_wav(SF_INFO& info, unsigned channel_mask) {
-    write_all(STDOUT_FILENO, streamed_wav_header(info, channel_mask));
+[[noreturn]] void throw_write_failure(int system_error) {
+    throw file_error(failure::output,
+                     std::string("cannot write to standard output: ") + std::strerror(system_error),
+                     system_error);
+}
+
+SNDFILE* open_streamed_wav(SF_INFO& info, unsigned channel_mask,
+                           std::unique_ptr<wav_stream>& stream) {
+    stream = std::make_unique<wav_stream>(streamed_wav_header(info, channel_mask));
     SF_INFO raw = info;
     raw.format = SF_FORMAT_RAW | (info.format & SF_FORMAT_SUBMASK) | SF_ENDIAN_LITTLE;
-    return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &raw, SF_FALSE);
+    return sf_open_virtual(&stream->io(), SFM_WRITE, &raw, stream.get());
 }
 
 } // namespace
+
+wav_stream::wav_stream(std::string header) : held_(std::move(header)) {
+    // A pipe has no length and no place but the end; libsndfile asks for both all the same.
+    io_.get_filelen = [](void* self) { return static_cast<wav_stream*>(self)->position_; };
+    io_.seek = [](sf_count_t offset, int whence, void* self) -> sf_count_t {
+        const sf_count_t at = static_cast<wav_stream*>(self)->position_;
+        const bool stays = (whence == SEEK_CUR && offset == 0) || offset == at;
+        return stays ? at : -1;
+    };
+    io_.read = [](void*, sf_count_t, void*) -> sf_count_t { return 0; };
+    io_.write = [](const void* bytes, sf_count_t count, void* self) {
+        return static_cast<wav_stream*>(self)->write(bytes, count);
+    };
+    io_.tell = [](void* self) { return static_cast<wav_stream*>(self)->position_; };
+}
+
+sf_count_t wav_stream::write(const void* bytes, sf_count_t count) noexcept {
+    const char* const data = static_cast<const char*>(bytes);
+    if (!held_.empty()) {
+        try {
+            held_.append(data, static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            system_error_ = ENOMEM;
+            return 0;
+        }
+        system_error_ = write_all(STDOUT_FILENO, held_.data(), held_.size());
+        held_.clear();
+        held_.shrink_to_fit();
+    } else {
+        system_error_ = write_all(STDOUT_FILENO, data, static_cast<std::size_t>(count));
+    }
+    if (system_error_ != 0) return 0;
+    position_ += count;
+    return count;
+}
+
+void wav_stream::finish() {
+    if (held_.empty()) return;
+    const int error = write_all(STDOUT_FILENO, held_.data(), held_.size());
+    held_.clear();
+    if (error != 0) throw_write_failure(error);
+}
+
+void wav_stream::report_failure() const {
+    if (system_error_ != 0) throw_write_failure(system_error_);
+}
 
 bool is_standard_stream(const std::string& path) {
     return path == "-";
@@ -156,7 +213,8 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed) {
     return file;
 }
 
-SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask) {
+SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask,
+                              std::unique_ptr<wav_stream>& stream) {
     if (::isatty(STDOUT_FILENO))
         throw file_error(failure::output,
                          "OUTPUT \"-\" is a terminal; send standard output to a file or a pipe");
@@ -168,7 +226,7 @@ SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask) {
                                               k_piped_output_names + " (choose with --type)");
     const int container = info.format & SF_FORMAT_TYPEMASK;
     if (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX)
-        return open_streamed_wav(info, channel_mask);
+        return open_streamed_wav(info, channel_mask, stream);
     return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
 }
 

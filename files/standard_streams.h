@@ -9,6 +9,7 @@
 
 #include <sndfile.h>
 
+#include <memory>
 #include <string>
 
 namespace ns_audio_files {
@@ -20,10 +21,37 @@ bool is_standard_stream(const std::string& path);
 // pipe, naming those that can.
 SNDFILE* open_standard_input(SF_INFO& info, bool& streamed);
 
+// Standard output as the pipe of a WAV stream. The header is held back and leaves in the same
+// write as the first samples: a reader that tells the type from its first read (sox) would
+// otherwise find a header alone, or part of one. libsndfile writes the samples through io().
+class wav_stream {
+public:
+    explicit wav_stream(std::string header);
+    wav_stream(const wav_stream&) = delete;
+    wav_stream& operator=(const wav_stream&) = delete;
+
+    SF_VIRTUAL_IO& io() noexcept { return io_; }
+    // Sends the header if no sample took it along (a stream without samples). Throws
+    // file_error(output) when standard output cannot be written.
+    void finish();
+    // After libsndfile failed to write: throws file_error(output) with the system's reason, if
+    // the failure was writing standard output.
+    void report_failure() const;
+
+private:
+    sf_count_t write(const void* bytes, sf_count_t count) noexcept;
+
+    SF_VIRTUAL_IO io_{};
+    std::string held_;        // the header until it goes out
+    sf_count_t position_ = 0; // bytes libsndfile has written, the header not counted
+    int system_error_ = 0;    // errno of a failed write, 0 for none
+};
+
 // Opens standard output for `info` (channels, rate, format, and the frames to come, 0 when not
-// known). `channel_mask` is the WAV speaker mask of the channels, 0 when unknown. Throws
-// file_error(output) for a terminal, and for a container that cannot be written to a pipe, naming
-// those that can.
-SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask);
+// known). `channel_mask` is the WAV speaker mask of the channels, 0 when unknown. A WAV to a
+// pipe goes through `stream`, which must outlive the returned file. Throws file_error(output)
+// for a terminal, and for a container that cannot be written to a pipe, naming those that can.
+SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask,
+                              std::unique_ptr<wav_stream>& stream);
 
 } // namespace ns_audio_files

@@ -25,6 +25,7 @@ struct file_options {
     bool pairs = false;
     std::optional<std::string> route;
     bool strict = false;
+    std::optional<int> bitrate;
 };
 
 file_job job_of(const std::string& input, const std::string& output, const file_options& chosen) {
@@ -38,6 +39,7 @@ file_job job_of(const std::string& input, const std::string& output, const file_
     job.channels =
         read_channel_request(chosen.mix.value_or(""), chosen.pairs, chosen.route.value_or(""));
     job.strict = chosen.strict;
+    job.bitrate = chosen.bitrate.value_or(0);
     return job;
 }
 
@@ -92,7 +94,7 @@ py::dict filtered_file(const std::string& input, const std::string& output,
     }
     py::dict said;
     said["frames"] = result.frames;
-    said["rate"] = result.stream.sample_rate;
+    said["rate"] = result.sample_rate;
     said["channels"] = result.stream.channels;
     said["clipped"] = result.clipped;
     said["notes"] = notes;
@@ -110,15 +112,15 @@ void define_filter_file(py::module_& m) {
            std::optional<double> lowpass, int order, bool exact, std::optional<std::string> format,
            std::optional<std::string> container, std::optional<double> gain, bool dither,
            std::optional<std::string> mix, bool pairs, std::optional<std::string> route,
-           bool strict) {
+           bool strict, std::optional<int> bitrate) {
             return filtered_file(
                 input, output, filter_choice{highpass, lowpass, order, exact},
-                file_options{format, container, gain, dither, mix, pairs, route, strict});
+                file_options{format, container, gain, dither, mix, pairs, route, strict, bitrate});
         },
         py::arg("input"), py::arg("output"), py::arg("highpass"), py::arg("lowpass"),
         py::arg("order"), py::arg("exact"), py::arg("format"), py::arg("container"),
         py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("route"),
-        py::arg("strict"),
+        py::arg("strict"), py::arg("bitrate") = std::optional<int>(),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
 }

@@ -24,7 +24,7 @@ class FileResult(NamedTuple):
 
 def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False, *,
                 format=None, container=None, gain=None, dither=True, mix=None, pairs=False,
-                route=None, strict=False):
+                route=None, strict=False, bitrate=None):
     """Filters the audio file `input` into `output` exactly as zq-filter does with the same
     settings: the same bytes for every container but Ogg (whose stream serial numbers are
     random; its samples are the same).
@@ -41,6 +41,12 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     mix, pairs     mix input's channels to a layout first ("mono", "stereo", "5.1", ...), as
                    zq-filter --mix [--pairs]; route: "IN:OUT,..." as zq-filter --route.
     strict         refuse an input shorter than its header declares (default: a warning).
+    bitrate        kb/s of an MP3 (constant; default 128), Opus (variable, aimed at it;
+                   default 64 mono, 48 a channel above) or Vorbis (the quality of that nominal
+                   bitrate; default quality 4, about 128 stereo) output; ValueError for other
+                   outputs or beyond the codec's range. An Opus output at a rate Opus does not
+                   take is resampled after the filter to the nearest it does (48 kHz from
+                   44.1 kHz), with a warning saying so.
     Tags, the broadcast extension and cue points are carried where output's container keeps
     them, channel maps are kept and declared. Output is written to a hidden temporary file
     beside it, renamed only when complete: on any failure an existing output is untouched.
@@ -55,7 +61,8 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     caller's paths.
     """
     said = _engine.filter_file(os.fspath(input), os.fspath(output), highpass, lowpass, order,
-                               exact, format, container, gain, dither, mix, pairs, route, strict)
+                               exact, format, container, gain, dither, mix, pairs, route, strict,
+                               bitrate)
     for caution in said["notes"] + [said["truncation"], said["clip_report"]]:
         if caution:
             warnings.warn(caution, stacklevel=2)

@@ -72,6 +72,7 @@ def test_a_failure_leaves_the_output_as_it_was(tmp_path):
         (lambda: zqaudio.filter_file(source, tmp_path / "out.wav", 300, format="vorbis"),
          ValueError),
         (lambda: zqaudio.filter_file(source, source, 300), ValueError),
+        (lambda: zqaudio.filter_file(source, tmp_path / "out.wav", 300, bitrate=128), ValueError),
     ]
     for call, error in failures:
         with pytest.raises(error) as raised:
@@ -79,3 +80,18 @@ def test_a_failure_leaves_the_output_as_it_was(tmp_path):
         assert ".out.wav." not in str(raised.value)  # never the hidden temporary file
     assert (tmp_path / "out.wav").read_bytes() == b"precious"
     assert sorted(os.listdir(tmp_path)) == ["in.wav", "nan.wav", "out.wav"]
+
+
+def test_opus_output_is_resampled_after_the_filter_at_the_bitrate_asked(tmp_path):
+    seconds, rate = 3, 44100
+    source = write_sound(tmp_path / "in.wav", noise(seconds * rate, 2), rate)
+    output = tmp_path / "out.opus"
+    with pytest.warns(UserWarning, match="48000 Hz: resampled from 44100 Hz"):
+        result = zqaudio.filter_file(source, output, lowpass=2000, bitrate=96)
+    samples, written_rate = soundfile.read(output)
+    assert (result.rate, written_rate, result.frames) == (48000, 48000, len(samples))
+    assert abs(len(samples) - seconds * 48000) <= seconds * 100  # a frame per 10 ms
+    assert output.stat().st_size * 8 / seconds / 1000 == pytest.approx(96, rel=0.1)
+    power = np.abs(np.fft.rfft(samples[:, 0])) ** 2
+    hz = np.fft.rfftfreq(len(samples), 1 / 48000)
+    assert power[hz > 8000].mean() < 1e-4 * power[hz < 1000].mean()  # -24 dB an octave

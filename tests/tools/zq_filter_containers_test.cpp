@@ -4,8 +4,12 @@
 // channel layouts that files declare.
 #include "tool_test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace zq_tool_test {
@@ -78,6 +82,70 @@ TEST(ZqFilter, StreamsThroughPipesAndWritesTheContainerItsNameOrTypeAsksFor) {
         ASSERT_EQ(written.samples.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_NEAR(written.samples[i], expected[i], each.tolerance) << "sample " << i;
+    }
+}
+
+// A reader that tells the type from its first read (sox) must find the whole header there: a
+// packet-mode pipe hands each write to one read, so the first read shows the first write.
+TEST(ZqFilter, SendsAPipedWavHeaderInOneWriteWithTheFirstSamples) {
+    const scratch_space scratch;
+    write_sound(scratch.in, test_signal(2, 48000, 5000));
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_DIRECT | O_CLOEXEC), 0);
+    const pid_t child =
+        scratch.start({"-q", scratch.in.string(), "-"}, [&ends] { dup2(ends[1], STDOUT_FILENO); });
+    close(ends[1]);
+    std::string first(PIPE_BUF, '\0');
+    first.resize(std::max<ssize_t>(0, read(ends[0], first.data(), first.size())));
+    for (char rest[PIPE_BUF]; read(ends[0], rest, sizeof rest) > 0;) {
+    }
+    close(ends[0]);
+    EXPECT_EQ(scratch.finish(child).status, 0);
+    ASSERT_EQ(first.rfind("RIFF", 0), 0u);
+    const std::size_t data = first.find("data");
+    ASSERT_NE(data, std::string::npos);
+    EXPECT_GT(first.size(), data + 8) << "the header went out alone";
+}
+
+// Half full scale tones at 1 kHz and 8 kHz in both channels, `seconds` long.
+sound two_tones(int rate, int seconds) {
+    sound tones{2, rate, k_float_wav, std::vector<float>(std::size_t(2 * rate * seconds))};
+    for (std::size_t i = 0; i < tones.samples.size(); ++i) {
+        const double t = double(i / 2) / rate;
+        tones.samples[i] =
+            float(0.25 * std::sin(2 * M_PI * 1000 * t) + 0.25 * std::sin(2 * M_PI * 8000 * t));
+    }
+    return tones;
+}
+
+// Bitrates as measured from the file's size, and Opus at a rate it takes with the filter's
+// effect intact.
+TEST(ZqFilter, EncodesLossyCodecsAtTheirBitrateAndOpusAtARateItTakes) {
+    const scratch_space scratch;
+    constexpr int k_seconds = 4;
+    write_sound(scratch.in, test_signal(2, 44100, 44100 * k_seconds));
+    const std::pair<const char*, double> asked[] = {
+        {"zq-filter -q in.wav out.mp3", 128},
+        {"zq-filter -q --bitrate 64 in.wav out.mp3", 64},
+        {"zq-filter -q --bitrate 160 in.wav out.opus", 160}};
+    for (const auto& [command, kbps] : asked) {
+        SCOPED_TRACE(command);
+        ASSERT_EQ(scratch.shell(command).status, 0);
+        const auto bytes = double(file_bytes(scratch.work / words(command).back()).size());
+        EXPECT_NEAR(bytes * 8 / k_seconds / 1000, kbps, kbps / 10);
+    }
+
+    write_sound(scratch.work / "tones.wav", two_tones(44100, 2));
+    const run_result run = scratch.shell("zq-filter --lowpass 2k tones.wav out.opus");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(notes(run.err), "zq-filter: OUTPUT's codec takes 48000 Hz: resampled from 44100 Hz "
+                              "after the filter\n");
+    const sound written = read_sound(scratch.work / "out.opus");
+    EXPECT_EQ(written.rate, 48000);
+    EXPECT_NEAR(double(written.samples.size() / 2), 2 * 48000, 2 * 100); // a frame per 10 ms
+    for (const int channel : {0, 1}) {
+        EXPECT_NEAR(tone_amplitude(written, channel, 1000), 0.25, 0.02);
+        EXPECT_LT(tone_amplitude(written, channel, 8000), 0.005);
     }
 }
 

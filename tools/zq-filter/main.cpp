@@ -70,6 +70,7 @@ struct options {
     int order = k_default_order;
     bool order_given = false;
     bool strict = false;
+    int bitrate = 0;      // 0: the codec's default
     std::string response; // "", "text" or "csv"
     double response_rate = k_default_response_rate;
     bool quiet = false;
@@ -103,6 +104,15 @@ Levels:
   Samples past full scale of an integer OUTPUT are clipped and counted at the end. TPDF dither
   is added when OUTPUT is 16-bit (or 8-bit) PCM and INPUT had more bits (--no-dither: none);
   float and 24/32-bit OUTPUTs are never dithered.
+
+Lossy OUTPUT:
+  --bitrate KBPS    MP3: constant bitrate (default 128 kb/s; 32 .. 320 from 32 kHz, 8 .. 160
+                    from 16 kHz, 8 .. 64 below). Opus: the encoder's variable bitrate aims at
+                    it (default 64 kb/s mono, 48 kb/s a channel above: 96 stereo; 6 .. 256 a
+                    channel). Vorbis: the quality whose nominal bitrate it is (default quality
+                    4, about 128 kb/s stereo at 44.1 kHz). Refused for other OUTPUTs.
+  Opus takes 8, 12, 16, 24 and 48 kHz only: another rate is resampled after the filter to the
+  nearest above it, or 48 kHz (libsoxr, high quality), and a note says so.
 
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
@@ -146,7 +156,7 @@ Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes 
 Exit status:
   0  success
   1  bad command line or setting, settings the component cannot filter soundly, an OUTPUT
-     container or --format libsndfile cannot write, or a --mix or --route INPUT's channels
+     container, --format or --bitrate libsndfile cannot write, or a --mix or --route INPUT's channels
      do not allow
   2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
      a NaN or infinite sample, or shorter than its header declares (with --strict)
@@ -204,6 +214,10 @@ void define_options(CLI::App& app, options& chosen) {
     app.add_option("-t,--type", chosen.type,
                    "Container of OUTPUT instead of its extension's (wav for -)")
         ->type_name("EXT");
+    app.add_option("--bitrate", chosen.bitrate, "Bitrate of an MP3, Opus or Vorbis OUTPUT")
+        ->type_name("KBPS")
+        ->check(k_whole_number)
+        ->check(CLI::Range(1, 100000));
     app.add_option("--frames", chosen.frames, "Samples per channel in each frame handed over")
         ->type_name("N")
         ->capture_default_str()
@@ -338,6 +352,7 @@ file_job job_of(const options& chosen) {
     job.channels = read_channel_request(chosen.mix_layout, chosen.mix_pairs, chosen.routes);
     job.block_frames = chosen.frames;
     job.strict = chosen.strict;
+    job.bitrate = chosen.bitrate;
     return job;
 }
 
@@ -377,7 +392,7 @@ void filter_file(const options& chosen) {
 
     if (chosen.quiet) return;
     const double elapsed = seconds_since(started);
-    const int rate = result.stream.sample_rate;
+    const int rate = result.sample_rate;
     std::fprintf(stderr,
                  "zq-filter: wrote %s: %lld frames of %d channels at %d Hz in %.2f s (%.0fx real "
                  "time)\n",
