@@ -51,7 +51,8 @@ void resampling_filter::finish(const sink& output) {
 }
 
 void resampling_filter::resample(const float* interleaved, long frames, const sink& output) {
-    const long room = static_cast<long>(std::ceil(static_cast<double>(frames) * ratio_)) + k_spare_frames;
+    const long room =
+        static_cast<long>(std::ceil(static_cast<double>(frames) * ratio_)) + k_spare_frames;
     resampled_.resize(static_cast<std::size_t>(room) * channels_);
     // Until the input is taken, or at the end until a call gives nothing more.
     for (;;) {
