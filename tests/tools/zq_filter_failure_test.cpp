@@ -78,6 +78,8 @@ const failure_case k_failures[] = {
     // Contradictions.
     {"--exact --precise", 1, "--exact and --precise name different designs"},
     {"--set hPass=1 --precise", 1, "--set gives the component's settings"},
+    // Refused before the component is loaded: the module named does not exist.
+    {"--exact --highpass 15000 --module absent.so", 1, "drop --exact for the Butterworth design"},
     {"--exact --order 2", 1, "--order sets the Butterworth design's order; --exact runs"},
     {"--highpas 300", 1, "unknown option --highpas; did you mean --highpass?"},
     {"--gain 200", 1, "--gain 200: give decibels from -120 to 120"},
