@@ -112,17 +112,22 @@ def visible(names):
     return sorted(name for name in names if not name.startswith("."))
 
 
+def raise_it(error):
+    raise error
+
+
 def input_files(paths, recursive):
     """(input, its output's path inside OUTDIR) for each file named and each visible file in a
     folder named, with recursive in its visible sub-folders too; and how many sub-folders were
-    left out."""
+    left out. Links to folders are not followed: one could lead back up the tree."""
     found, left_out = [], 0
     for path in paths:
         if not os.path.isdir(path):
             found.append((path, os.path.basename(path)))
             continue
-        for folder, subfolders, names in os.walk(path):
-            entered = visible(subfolders) if recursive else []
+        for folder, subfolders, names in os.walk(path, onerror=raise_it):
+            entered = [name for name in visible(subfolders)
+                       if recursive and not os.path.islink(os.path.join(folder, name))]
             left_out += len(visible(subfolders)) - len(entered)
             subfolders[:] = entered
             inside = os.path.relpath(folder, path)
@@ -172,6 +177,8 @@ def prepare_output_folders(outdir, found, jobs):
                for _, name in found} | {os.path.normpath(outdir)}
     return sum(len(_engine.remove_stale_temporaries(folder))
                for folder in folders if os.path.isdir(folder))
+
+
 def filter_one(input, output, settings):
     """One task: ("done", seconds of audio, warnings) or ("failed", reason, warnings)."""
     with warnings.catch_warnings(record=True) as caught:
@@ -280,10 +287,11 @@ def some_of(paths):
     return ", ".join(paths[:NAMES_IN_A_NOTE]) + (f" and {rest} more" if rest > 0 else "")
 
 
-def say_what_was_set_aside(left_out, not_audio, removed):
+def say_what_was_set_aside(left_out, recursive, not_audio, removed):
     notes = []
     if left_out:
-        notes.append(f"left out {counted(left_out, 'sub-folder')}; --recursive includes them")
+        why = "links to folders are not followed" if recursive else "--recursive includes them"
+        notes.append(f"left out {counted(left_out, 'sub-folder')}; {why}")
     if not_audio:
         verb = "is" if len(not_audio) == 1 else "are"
         notes.append(f"skipped {counted(len(not_audio), 'file')} that {verb} not audio: "
@@ -305,7 +313,7 @@ def main(argv=None):
     except (ValueError, OSError) as error:
         print(f"zqaudio.batch: {error}", file=sys.stderr)
         return 2
-    say_what_was_set_aside(left_out, not_audio, removed)
+    say_what_was_set_aside(left_out, arguments.recursive, not_audio, removed)
     settings = {
         "highpass": arguments.highpass,
         "lowpass": arguments.lowpass,
