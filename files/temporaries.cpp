@@ -48,12 +48,14 @@ bool lock_while_linked(int descriptor) {
 // Removes `name` from the open `directory` when it is a regular file whose lock can be taken,
 // and still the file under that name: its writer may have renamed it to OUTPUT meanwhile.
 bool remove_if_unlocked(int directory, const std::string& name) {
-    // Read-write: NFS grants an exclusive lock only to a writer.
-    const int descriptor =
-        ::openat(directory, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // Read-write where it may: NFS grants an exclusive lock only to a writer.
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int descriptor = ::openat(directory, name.c_str(), O_RDWR | flags);
+    if (descriptor < 0 && errno == EACCES)
+        descriptor = ::openat(directory, name.c_str(), O_RDONLY | flags);
     if (descriptor < 0) return false;
-    struct stat opened {
-    }, named{};
+    struct stat opened {};
+    struct stat named {};
     const bool removed = ::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode) &&
                          ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
                          ::fstatat(directory, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
