@@ -1,10 +1,12 @@
 // zqaudio._engine.filter_file: the file layer zq-filter runs, with the filter a Python caller
 // names. zqaudio.filter_file (files.py) wraps it and turns its notes into warnings.
+// zqaudio._engine.remove_stale_temporaries: the layer's clean-up after killed writers.
 #include "filter_choice.h"
 
 #include <files/engine_filter.h>
 #include <files/file_error.h>
 #include <files/filter_file.h>
+#include <files/temporaries.h>
 
 #include <pybind11/stl.h>
 
@@ -121,4 +123,17 @@ void define_filter_file(py::module_& m) {
         py::arg("strict"),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
+    m.def(
+        "remove_stale_temporaries",
+        [](const std::string& directory) {
+            try {
+                return remove_stale_temporaries(directory);
+            } catch (const file_error& error) {
+                raise_for(error);
+            }
+        },
+        py::arg("directory"),
+        "Removes the temporary files that writers killed before finishing left in directory "
+        "(those still being written stay) and returns their names. OSError when the folder "
+        "cannot be read.");
 }
