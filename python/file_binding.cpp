@@ -25,6 +25,7 @@ struct file_options {
     bool dither = true;
     std::optional<std::string> mix;
     bool pairs = false;
+    std::string mix_matrix;
     std::optional<std::string> route;
     bool strict = false;
 };
@@ -37,8 +38,8 @@ file_job job_of(const std::string& input, const std::string& output, const file_
     job.sample_format = chosen.format.value_or("");
     if (chosen.gain_db) job.gain_db = py::repr(py::float_(*chosen.gain_db)).cast<std::string>();
     job.dither = chosen.dither;
-    job.channels =
-        read_channel_request(chosen.mix.value_or(""), chosen.pairs, chosen.route.value_or(""));
+    job.channels = read_channel_request(chosen.mix.value_or(""), chosen.pairs, chosen.mix_matrix,
+                                        chosen.route.value_or(""));
     job.strict = chosen.strict;
     return job;
 }
@@ -111,16 +112,16 @@ void define_filter_file(py::module_& m) {
         [](const std::string& input, const std::string& output, std::optional<double> highpass,
            std::optional<double> lowpass, int order, bool exact, std::optional<std::string> format,
            std::optional<std::string> container, std::optional<double> gain, bool dither,
-           std::optional<std::string> mix, bool pairs, std::optional<std::string> route,
-           bool strict) {
-            return filtered_file(
-                input, output, filter_choice{highpass, lowpass, order, exact},
-                file_options{format, container, gain, dither, mix, pairs, route, strict});
+           std::optional<std::string> mix, bool pairs, const std::string& mix_matrix,
+           std::optional<std::string> route, bool strict) {
+            return filtered_file(input, output, filter_choice{highpass, lowpass, order, exact},
+                                 file_options{format, container, gain, dither, mix, pairs,
+                                              mix_matrix, route, strict});
         },
         py::arg("input"), py::arg("output"), py::arg("highpass"), py::arg("lowpass"),
         py::arg("order"), py::arg("exact"), py::arg("format"), py::arg("container"),
-        py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("route"),
-        py::arg("strict"),
+        py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("mix_matrix"),
+        py::arg("route"), py::arg("strict"),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
     m.def(
