@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace ns_audio_files {
@@ -23,6 +25,8 @@ struct named_layout {
 
 constexpr named_layout k_layouts[] = {
     {"mono", 1}, {"stereo", 2}, {"5.0", 5}, {"5.1", 6}, {"7.1", 8}};
+
+constexpr const char* k_matrix_names[] = {"standard", "library"};
 
 // The factory's fixed layouts and its stereo down-mix all lie within 1 .. 8 outputs.
 constexpr int k_widest_mix = 8;
@@ -47,28 +51,43 @@ std::string layout_name(int channels) {
     return std::to_string(channels) + " channels";
 }
 
-// Asks the factory itself, so the list cannot drift from what it builds.
-std::string mixable_layouts(int in_channels, bool pairs) {
+// The standard down-mix, where it is asked for and covers the pair; --pairs asks for the
+// library's sums instead where they apply.
+std::optional<standard_downmix> standard_mix(int in_channels, int out_channels, bool pairs,
+                                             mix_matrix matrix) {
+    if (matrix != mix_matrix::standard || sums_channel_pairs(in_channels, out_channels, pairs))
+        return std::nullopt;
+    return standard_downmix::between(in_channels, out_channels);
+}
+
+// Asks the standard down-mix and the factory themselves, so the list cannot drift from what
+// they build.
+bool mixable(int in_channels, int out_channels, bool pairs, mix_matrix matrix) {
+    if (standard_mix(in_channels, out_channels, pairs, matrix)) return true;
+    const std::unique_ptr<audio_channel_api, converter_release> probe(
+        audio_channel_api::create(audio_channel_api::mixing, in_channels, out_channels, pairs));
+    return probe != nullptr;
+}
+
+std::string mixable_layouts(int in_channels, bool pairs, mix_matrix matrix) {
     std::string names;
     for (int out = 1; out <= k_widest_mix; ++out) {
-        if (out == in_channels) continue;
-        const std::unique_ptr<audio_channel_api, converter_release> probe(
-            audio_channel_api::create(audio_channel_api::mixing, in_channels, out, pairs));
-        if (probe)
+        if (out != in_channels && mixable(in_channels, out, pairs, matrix))
             names +=
                 (names.empty() ? "" : ", ") + layout_name(out) + " (" + std::to_string(out) + ")";
     }
     return names.empty() ? "none" : names;
 }
 
-[[noreturn]] void refuse_mix(int in_channels, int out_channels, bool pairs) {
+[[noreturn]] void refuse_mix(int in_channels, int out_channels, bool pairs, mix_matrix matrix) {
     std::string message =
         "cannot mix " + std::to_string(in_channels) + " channels to " + layout_name(out_channels) +
         "; from " + std::to_string(in_channels) +
-        " channels the supported layouts are: " + mixable_layouts(in_channels, pairs);
-    const std::unique_ptr<audio_channel_api, converter_release> paired(
-        audio_channel_api::create(audio_channel_api::mixing, in_channels, out_channels, true));
-    if (!pairs && paired) message += "; --pairs would sum its channel pairs to stereo";
+        " channels the supported layouts are: " + mixable_layouts(in_channels, pairs, matrix);
+    if (!pairs && mixable(in_channels, out_channels, true, matrix))
+        message += "; --pairs would sum its channel pairs to stereo";
+    if (mixable(in_channels, out_channels, pairs, mix_matrix::standard))
+        message += "; the standard down-mix (--mix-matrix standard) would take it";
     throw file_error(failure::usage, message);
 }
 
@@ -97,6 +116,22 @@ channel_route parse_route(const std::string& pair, const std::string& origin) {
 }
 
 } // namespace
+
+std::vector<std::string> mix_matrix_names() {
+    return {std::begin(k_matrix_names), std::end(k_matrix_names)};
+}
+
+mix_matrix mix_matrix_named(const std::string& name) {
+    const auto named = std::find(std::begin(k_matrix_names), std::end(k_matrix_names), name);
+    if (named == std::end(k_matrix_names))
+        throw file_error(failure::usage, "--mix-matrix " + name + ": " + in_quotes(name) +
+                                             " is not a down-mix; use standard or library");
+    return static_cast<mix_matrix>(named - std::begin(k_matrix_names));
+}
+
+bool sums_channel_pairs(int in_channels, int out_channels, bool pairs) {
+    return out_channels == 2 && in_channels % 2 == 0 && (pairs || in_channels >= 10);
+}
 
 int layout_channels(const std::string& layout) {
     for (const named_layout& known : k_layouts)
@@ -133,11 +168,18 @@ channel_conversion::channel_conversion(int channels) : out_channels_(channels) {
 channel_conversion::channel_conversion(converter_pointer converter, int out_channels)
     : converter_(std::move(converter)), out_channels_(out_channels) {}
 
-channel_conversion channel_conversion::mix(int in_channels, int out_channels, bool pairs) {
+channel_conversion::channel_conversion(standard_downmix downmix, int out_channels)
+    : downmix_(downmix), out_channels_(out_channels) {}
+
+channel_conversion channel_conversion::mix(int in_channels, int out_channels, bool pairs,
+                                           mix_matrix matrix) {
     if (in_channels == out_channels) return channel_conversion(in_channels);
+    if (const std::optional<standard_downmix> standard =
+            standard_mix(in_channels, out_channels, pairs, matrix))
+        return {*standard, out_channels};
     converter_pointer converter(
         audio_channel_api::create(audio_channel_api::mixing, in_channels, out_channels, pairs));
-    if (!converter) refuse_mix(in_channels, out_channels, pairs);
+    if (!converter) refuse_mix(in_channels, out_channels, pairs, matrix);
     return {std::move(converter), out_channels};
 }
 
@@ -167,10 +209,13 @@ channel_conversion channel_conversion::route(int in_channels,
 }
 
 const float* channel_conversion::convert(float* interleaved, long frames) {
-    if (!converter_) return interleaved;
+    if (!converter_ && !downmix_) return interleaved;
     const std::size_t samples = static_cast<std::size_t>(frames) * out_channels_;
     if (converted_.size() < samples) converted_.resize(samples);
-    converter_->process(converted_.data(), interleaved, static_cast<uint32_t>(frames));
+    if (downmix_)
+        downmix_->process(converted_.data(), interleaved, frames);
+    else
+        converter_->process(converted_.data(), interleaved, static_cast<uint32_t>(frames));
     return converted_.data();
 }
 

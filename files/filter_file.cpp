@@ -18,7 +18,8 @@ namespace {
 
 channel_conversion conversion_for(const channel_request& request, int input_channels) {
     if (request.mix_channels > 0)
-        return channel_conversion::mix(input_channels, request.mix_channels, request.mix_pairs);
+        return channel_conversion::mix(input_channels, request.mix_channels, request.mix_pairs,
+                                       request.matrix);
     if (!request.routes.empty()) return channel_conversion::route(input_channels, request.routes);
     return channel_conversion(input_channels);
 }
@@ -73,7 +74,8 @@ channel_places place_channels(const channel_request& request, const sound_input&
     places.converted = declared;
     if (!request.routes.empty()) places.converted.clear();
     if (request.mix_channels == 0 || converted_channels == channels) return places;
-    if (!request.mix_pairs && !library_positions(channels).empty())
+    if (!sums_channel_pairs(channels, converted_channels, request.mix_pairs) &&
+        !library_positions(channels).empty())
         places.to_library = order_for_mixing(declared, channels, places.assumed);
     places.converted = library_positions(converted_channels);
     return places;
@@ -144,10 +146,12 @@ frame_counts filter_stream(sound_input& input, stream_stages& stages, stream_fil
 } // namespace
 
 channel_request read_channel_request(const std::string& mix_layout, bool mix_pairs,
+                                     const std::string& mix_matrix_name,
                                      const std::string& routes) {
     channel_request request;
     if (!mix_layout.empty()) request.mix_channels = layout_channels(mix_layout);
     request.mix_pairs = mix_pairs;
+    request.matrix = mix_matrix_named(mix_matrix_name);
     if (!routes.empty()) request.routes = parse_routes(routes);
     return request;
 }

@@ -20,15 +20,16 @@ namespace ns_audio_files {
 // The channel conversion asked for, read before INPUT is opened so that a mistyped layout
 // or route is reported before anything is read.
 struct channel_request {
-    int mix_channels = 0;              // 0 without a mix
-    bool mix_pairs = false;            // stereo from an even count by summing pairs
-    std::vector<channel_route> routes; // empty without routing
+    int mix_channels = 0;                     // 0 without a mix
+    bool mix_pairs = false;                   // stereo from an even count by summing pairs
+    mix_matrix matrix = mix_matrix::standard; // --mix down to stereo and mono
+    std::vector<channel_route> routes;        // empty without routing
 };
 
-// `mix_layout` as layout_channels() takes it ("" for no mix), `routes` as parse_routes() takes
-// it ("" for none).
+// `mix_layout` as layout_channels() takes it ("" for no mix), `mix_matrix_name` as
+// mix_matrix_named() takes it, `routes` as parse_routes() takes it ("" for none).
 channel_request read_channel_request(const std::string& mix_layout, bool mix_pairs,
-                                     const std::string& routes);
+                                     const std::string& mix_matrix_name, const std::string& routes);
 
 struct file_job {
     std::string input;  // a path, or "-" for standard input

@@ -6,6 +6,7 @@
 #include "resampling_filter.h"
 #include "signals.h"
 #include "standard_streams.h"
+#include "temporaries.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -166,19 +166,6 @@ std::string library_version() {
     char version[128] = {};
     sf_command(nullptr, SFC_GET_LIB_VERSION, version, sizeof version);
     return version;
-}
-
-// The longest file name the directory takes.
-std::size_t name_limit(const std::filesystem::path& directory) {
-    const long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
-}
-
-// ".NAME.XXXXXX" beside `target`, NAME shortened as far as the directory's name limit asks.
-std::string temporary_pattern(const std::filesystem::path& directory,
-                              const std::string& file_name) {
-    const std::size_t room = name_limit(directory) - std::string(". .XXXXXX").size() + 1;
-    return (directory / ("." + file_name.substr(0, room) + ".XXXXXX")).string();
 }
 
 mode_t mode_for_new_file(const std::string& path) {
@@ -382,12 +369,8 @@ void sound_output::open_temporary_file() {
                                               std::to_string(file_name.size()) +
                                               " bytes long; that directory takes at most " +
                                               std::to_string(name_limit(directory)));
-    std::string name = temporary_pattern(directory, file_name);
-    {
-        const signals_held held; // no signal between creating the file and registering it
-        descriptor_ = ::mkstemp(name.data());
-        if (descriptor_ >= 0) remove_on_signal(name);
-    }
+    std::string name;
+    descriptor_ = create_temporary_file(directory, file_name, name);
     if (descriptor_ < 0)
         throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
                                                   in_quotes(directory.string()));
@@ -402,10 +385,11 @@ sound_output::~sound_output() {
 void sound_output::discard() noexcept {
     if (file_) sf_close(file_);
     file_ = nullptr;
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = -1;
+    // Removed while still locked, so that no clean-up takes it for a dead writer's.
     if (!temporary_path_.empty()) ::unlink(temporary_path_.c_str());
     temporary_path_.clear();
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = -1;
     remove_on_signal({});
 }
 
@@ -438,12 +422,15 @@ void sound_output::commit() {
     if (wav_stream_) wav_stream_->finish();
     if (descriptor_ < 0) return; // standard output: nothing to rename
     // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
-    if (::fsync(descriptor_) != 0 || ::close(std::exchange(descriptor_, -1)) != 0)
+    if (::fsync(descriptor_) != 0)
         throw system_failure(failure::output, "cannot finish OUTPUT " + in_quotes(path_));
     if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
         throw system_failure(failure::output,
                              "cannot rename the finished file to OUTPUT " + in_quotes(path_));
     temporary_path_.clear();
+    // Closed only now: the lock stays until the file is OUTPUT, whose samples fsync has
+    // already seen to the disk.
+    ::close(std::exchange(descriptor_, -1));
     remove_on_signal({});
     keep_name_durable();
 }

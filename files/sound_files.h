@@ -87,12 +87,11 @@ struct output_encoding {
 output_encoding output_format(const std::string& path, const std::string& type, int input_format,
                               const std::string& sample_format, int channels, int sample_rate);
 
-// Writes OUTPUT through a temporary file beside it (".NAME.XXXXXX", NAME shortened so that the
-// temporary name is no longer than OUTPUT's own may be), which becomes OUTPUT only in commit():
-// until then an existing OUTPUT is untouched, and a failure, destruction or terminating signal
-// before commit() removes the temporary file. OUTPUT "-" is standard output, written as the
-// samples come. Throws file_error(output) on every failure. Samples must be finite; the caller
-// stops any other before it gets here.
+// Writes OUTPUT through a locked temporary file beside it (temporaries.h), which becomes OUTPUT
+// only in commit(): until then an existing OUTPUT is untouched, and a failure, destruction or
+// terminating signal before commit() removes the temporary file. OUTPUT "-" is standard output,
+// written as the samples come. Throws file_error(output) on every failure. Samples must be finite;
+// the caller stops any other before it gets here.
 struct output_description {
     int format = 0; // from output_format()
     int channels = 0;

@@ -1,10 +1,12 @@
 // zqaudio._engine.filter_file: the file layer zq-filter runs, with the filter a Python caller
 // names. zqaudio.filter_file (files.py) wraps it and turns its notes into warnings.
+// zqaudio._engine.remove_stale_temporaries: the layer's clean-up after killed writers.
 #include "filter_choice.h"
 
 #include <files/engine_filter.h>
 #include <files/file_error.h>
 #include <files/filter_file.h>
+#include <files/temporaries.h>
 
 #include <pybind11/stl.h>
 
@@ -23,6 +25,7 @@ struct file_options {
     bool dither = true;
     std::optional<std::string> mix;
     bool pairs = false;
+    std::string mix_matrix;
     std::optional<std::string> route;
     bool strict = false;
     std::optional<int> bitrate;
@@ -36,8 +39,8 @@ file_job job_of(const std::string& input, const std::string& output, const file_
     job.sample_format = chosen.format.value_or("");
     if (chosen.gain_db) job.gain_db = py::repr(py::float_(*chosen.gain_db)).cast<std::string>();
     job.dither = chosen.dither;
-    job.channels =
-        read_channel_request(chosen.mix.value_or(""), chosen.pairs, chosen.route.value_or(""));
+    job.channels = read_channel_request(chosen.mix.value_or(""), chosen.pairs, chosen.mix_matrix,
+                                        chosen.route.value_or(""));
     job.strict = chosen.strict;
     job.bitrate = chosen.bitrate.value_or(0);
     return job;
@@ -111,16 +114,29 @@ void define_filter_file(py::module_& m) {
         [](const std::string& input, const std::string& output, std::optional<double> highpass,
            std::optional<double> lowpass, int order, bool exact, std::optional<std::string> format,
            std::optional<std::string> container, std::optional<double> gain, bool dither,
-           std::optional<std::string> mix, bool pairs, std::optional<std::string> route,
-           bool strict, std::optional<int> bitrate) {
-            return filtered_file(
-                input, output, filter_choice{highpass, lowpass, order, exact},
-                file_options{format, container, gain, dither, mix, pairs, route, strict, bitrate});
+           std::optional<std::string> mix, bool pairs, const std::string& mix_matrix,
+           std::optional<std::string> route, bool strict, std::optional<int> bitrate) {
+            return filtered_file(input, output, filter_choice{highpass, lowpass, order, exact},
+                                 file_options{format, container, gain, dither, mix, pairs,
+                                              mix_matrix, route, strict, bitrate});
         },
         py::arg("input"), py::arg("output"), py::arg("highpass"), py::arg("lowpass"),
         py::arg("order"), py::arg("exact"), py::arg("format"), py::arg("container"),
-        py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("route"),
-        py::arg("strict"), py::arg("bitrate") = std::optional<int>(),
+        py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("mix_matrix"),
+        py::arg("route"), py::arg("strict"), py::arg("bitrate") = std::optional<int>(),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
+    m.def(
+        "remove_stale_temporaries",
+        [](const std::string& directory) {
+            try {
+                return remove_stale_temporaries(directory);
+            } catch (const file_error& error) {
+                raise_for(error);
+            }
+        },
+        py::arg("directory"),
+        "Removes the temporary files that writers killed before finishing left in directory "
+        "(those still being written stay) and returns their names. OSError when the folder "
+        "cannot be read.");
 }

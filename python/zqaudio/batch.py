@@ -8,19 +8,34 @@ import sys
 import time
 import warnings
 
+import soundfile
+
+from . import _engine
 from .files import filter_file
 
 EPILOG = """\
-Each INPUT file (or every file in an INPUT folder) is written to OUTDIR under its own name,
-through a hidden temporary file renamed when complete, so an interrupted run leaves no
-partial file. Outputs that already exist are skipped unless --overwrite: running the same
-command again resumes a batch.
+Each INPUT file, and every visible file in an INPUT folder, is written to OUTDIR under its own
+name; with --recursive the visible sub-folders of an INPUT folder are filtered too, into the
+same sub-folders of OUTDIR. Files libsndfile finds no audio format in (a README, a picture)
+are skipped and named in one note. OUTDIR may not be an INPUT folder, lie inside one or
+hold an INPUT file.
+
+Outputs are written through a hidden temporary file (.NAME.zq-XXXXXX) renamed when complete,
+so an interrupted run leaves no partial output; the temporary files of writers that were
+killed are removed at the start of the next run. Outputs that already exist are skipped
+unless --overwrite: running the same command again resumes a batch.
 
 With --scheduler, every worker must see INPUT and OUTDIR under the same paths (a shared
 file system) and be able to import zqaudio.
 
 Exit status: 0 every file written or skipped; 1 some file failed (each named on standard
-error with its reason); 2 bad command line, or no cluster to run on."""
+error with its reason); 2 bad command line, OUTDIR among the inputs, or no cluster to run on."""
+
+# libsndfile's SF_ERR_UNRECOGNISED_FORMAT: no audio format it knows.
+UNRECOGNISED_FORMAT = 1
+
+# Files named in a note before the rest are only counted.
+NAMES_IN_A_NOTE = 5
 
 # Progress is redrawn at most this often.
 PROGRESS_INTERVAL_SECONDS = 0.2
@@ -61,6 +76,8 @@ def parse_arguments(argv):
         help="worker processes of the local cluster (default: this machine's cores)",
     )
     parser.add_argument("--overwrite", action="store_true", help="replace existing outputs")
+    parser.add_argument("--recursive", action="store_true",
+                        help="filter the sub-folders of INPUT folders too, mirrored in OUTDIR")
     parser.add_argument("paths", nargs="+", metavar="PATH",
                         help="INPUT audio files or folders of them, then OUTDIR")
     arguments = parser.parse_args(argv)
@@ -75,27 +92,91 @@ def parse_arguments(argv):
     return arguments
 
 
-def input_files(paths):
-    """The files named, with each folder replaced by the visible files directly inside it."""
+def refuse_writing_into_inputs(paths, outdir):
+    """ValueError when OUTDIR is an INPUT folder or lies inside one, or an INPUT file lies in
+    OUTDIR itself: outputs would replace inputs, or be taken for inputs on the next run."""
+    target = os.path.realpath(outdir)
     for path in paths:
         if os.path.isdir(path):
-            names = sorted(name for name in os.listdir(path) if not name.startswith("."))
-            yield from (os.path.join(path, name) for name in names
-                        if os.path.isfile(os.path.join(path, name)))
+            folder = os.path.realpath(path)
+            if os.path.commonpath([target, folder]) == folder:
+                where = "is" if target == folder else "lies inside"
+                raise ValueError(f"OUTDIR {outdir} {where} the INPUT folder {path}; choose an "
+                                 "OUTDIR outside every INPUT folder")
+        elif os.path.realpath(os.path.dirname(os.path.abspath(path))) == target:
+            raise ValueError(f"INPUT {path} lies in OUTDIR {outdir}, whose output would replace "
+                             "it; choose another OUTDIR")
+
+
+def visible(names):
+    return sorted(name for name in names if not name.startswith("."))
+
+
+def raise_it(error):
+    raise error
+
+
+def input_files(paths, recursive):
+    """(input, its output's path inside OUTDIR) for each file named and each visible file in a
+    folder named, with recursive in its visible sub-folders too; and how many sub-folders were
+    left out. Links to folders are not followed: one could lead back up the tree."""
+    found, left_out = [], 0
+    for path in paths:
+        if not os.path.isdir(path):
+            found.append((path, os.path.basename(path)))
+            continue
+        for folder, subfolders, names in os.walk(path, onerror=raise_it):
+            entered = [name for name in visible(subfolders)
+                       if recursive and not os.path.islink(os.path.join(folder, name))]
+            left_out += len(visible(subfolders)) - len(entered)
+            subfolders[:] = entered
+            inside = os.path.relpath(folder, path)
+            found += [(os.path.join(folder, name), os.path.normpath(os.path.join(inside, name)))
+                      for name in visible(names) if os.path.isfile(os.path.join(folder, name))]
+    return found, left_out
+
+
+def is_audio(path):
+    """False only for a file libsndfile recognises no audio format in. A damaged audio file is
+    audio: it fails, with its reason, when filtered. Only a regular file is opened: reading a
+    pipe would take what it holds."""
+    if not os.path.isfile(path):
+        return True
+    try:
+        soundfile.SoundFile(path).close()
+    except soundfile.LibsndfileError as error:
+        return error.code != UNRECOGNISED_FORMAT
+    return True
+
+
+def plan_jobs(found, outdir, overwrite):
+    """(input, output) pairs to run, the count of outputs kept, and the inputs that are not
+    audio; ValueError for two inputs that would write the same output."""
+    jobs, kept, not_audio, writers = [], 0, [], {}
+    for path, name in found:
+        output = os.path.join(outdir, name)
+        if not overwrite and os.path.exists(output):
+            kept += 1
+        elif is_audio(path):
+            jobs.append((path, output))
         else:
-            yield path
-
-
-def plan_jobs(inputs, outdir):
-    """(input, output) pairs; ValueError for two inputs that would write the same output."""
-    jobs, writers = [], {}
-    for path in inputs:
-        output = os.path.join(outdir, os.path.basename(path))
+            not_audio.append(path)
+            continue
         if output in writers:
             raise ValueError(f"{writers[output]} and {path} would both write {output}")
         writers[output] = path
-        jobs.append((path, output))
-    return jobs
+    return jobs, kept, not_audio
+
+
+def prepare_output_folders(outdir, found, jobs):
+    """Makes the folders the jobs write into, and removes from every folder an input's output
+    belongs in the temporary files of writers that were killed; returns how many."""
+    for folder in {outdir, *(os.path.dirname(output) for _, output in jobs)}:
+        os.makedirs(folder, exist_ok=True)
+    folders = {os.path.normpath(os.path.join(outdir, os.path.dirname(name)))
+               for _, name in found} | {os.path.normpath(outdir)}
+    return sum(len(_engine.remove_stale_temporaries(folder))
+               for folder in folders if os.path.isdir(folder))
 
 
 def filter_one(input, output, settings):
@@ -197,16 +278,42 @@ def duration_text(seconds):
     return f"{hours}:{minutes:02d}:{seconds:04.1f}"
 
 
+def counted(count, noun):
+    return f"{count} {noun}" + ("" if count == 1 else "s")
+
+
+def some_of(paths):
+    rest = len(paths) - NAMES_IN_A_NOTE
+    return ", ".join(paths[:NAMES_IN_A_NOTE]) + (f" and {rest} more" if rest > 0 else "")
+
+
+def say_what_was_set_aside(left_out, recursive, not_audio, removed):
+    notes = []
+    if left_out:
+        why = "links to folders are not followed" if recursive else "--recursive includes them"
+        notes.append(f"left out {counted(left_out, 'sub-folder')}; {why}")
+    if not_audio:
+        verb = "is" if len(not_audio) == 1 else "are"
+        notes.append(f"skipped {counted(len(not_audio), 'file')} that {verb} not audio: "
+                     + some_of(not_audio))
+    if removed:
+        notes.append(f"removed {counted(removed, 'temporary file')} of writers that were killed")
+    for note in notes:
+        print(f"zqaudio.batch: {note}", file=sys.stderr)
+
+
 def main(argv=None):
     arguments = parse_arguments(argv)
     *inputs, outdir = arguments.paths
     try:
-        jobs = plan_jobs(input_files(inputs), outdir)
-        os.makedirs(outdir, exist_ok=True)
+        refuse_writing_into_inputs(inputs, outdir)
+        found, left_out = input_files(inputs, arguments.recursive)
+        pending, kept, not_audio = plan_jobs(found, outdir, arguments.overwrite)
+        removed = prepare_output_folders(outdir, found, pending)
     except (ValueError, OSError) as error:
         print(f"zqaudio.batch: {error}", file=sys.stderr)
         return 2
-    pending = [job for job in jobs if arguments.overwrite or not os.path.exists(job[1])]
+    say_what_was_set_aside(left_out, arguments.recursive, not_audio, removed)
     settings = {
         "highpass": arguments.highpass,
         "lowpass": arguments.lowpass,
@@ -230,7 +337,7 @@ def main(argv=None):
     done = len(pending) - failures
     speed = f", {seconds / elapsed:.0f}x real time" if elapsed > 0 and seconds > 0 else ""
     print(
-        f"zqaudio.batch: {done} done, {len(jobs) - len(pending)} skipped, {failures} failed "
+        f"zqaudio.batch: {done} done, {kept} skipped, {failures} failed "
         f"in {elapsed:.1f} s; {duration_text(seconds)} of audio{speed}"
     )
     return 1 if failures else 0

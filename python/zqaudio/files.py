@@ -24,7 +24,7 @@ class FileResult(NamedTuple):
 
 def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False, *,
                 format=None, container=None, gain=None, dither=True, mix=None, pairs=False,
-                route=None, strict=False, bitrate=None):
+                mix_matrix="standard", route=None, strict=False, bitrate=None):
     """Filters the audio file `input` into `output` exactly as zq-filter does with the same
     settings: the same bytes for every container but Ogg (whose stream serial numbers are
     random; its samples are the same).
@@ -40,6 +40,12 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     dither         TPDF dither when output has 16 bits or fewer and input more (default).
     mix, pairs     mix input's channels to a layout first ("mono", "stereo", "5.1", ...), as
                    zq-filter --mix [--pairs]; route: "IN:OUT,..." as zq-filter --route.
+    mix_matrix     the down-mix to stereo and mono from 5.0, 5.1 and 7.1, as zq-filter
+                   --mix-matrix: "standard" (ITU-R BS.775, g = 1/sqrt 2, LFE dropped:
+                   L' = L + g C + g Ls, R' = R + g C + g Rs; from 7.1 also + g Lside to L',
+                   + g Rside to R'; mono (L' + R') * 0.5) or "library" (the channel
+                   library's, which puts every channel but L and R into both sides; no mono
+                   from 5.0). Neither is scaled to stay within full scale.
     strict         refuse an input shorter than its header declares (default: a warning).
     bitrate        kb/s of an MP3 (constant; default 128), Opus (variable, aimed at it;
                    default 64 mono, 48 a channel above) or Vorbis (the quality of that nominal
@@ -61,8 +67,8 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     caller's paths.
     """
     said = _engine.filter_file(os.fspath(input), os.fspath(output), highpass, lowpass, order,
-                               exact, format, container, gain, dither, mix, pairs, route, strict,
-                               bitrate)
+                               exact, format, container, gain, dither, mix, pairs, mix_matrix, route,
+                               strict, bitrate)
     for caution in said["notes"] + [said["truncation"], said["clip_report"]]:
         if caution:
             warnings.warn(caution, stacklevel=2)

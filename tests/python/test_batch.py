@@ -1,13 +1,17 @@
-"""python3 -m zqaudio.batch on a local cluster and on a dask scheduler with its own workers."""
+"""python3 -m zqaudio.batch on a local cluster and on a dask scheduler with its own workers,
+and the clean-up of the temporary files killed writers leave."""
 
+import fcntl
+import io
 import json
 import os
 import subprocess
 import time
 
 import pytest
-from conftest import noise, run_batch, same_bits, write_sound, zq_filter
+from conftest import ZQ_FILTER, noise, run_batch, same_bits, write_sound, zq_filter
 import soundfile
+from zqaudio import _engine
 
 SETTINGS = ("--highpass", "300", "--lowpass", "4000")
 GOOD = ("a.wav", "b.wav", "c.flac")
@@ -29,15 +33,60 @@ def expect_written(inputs, outdir, tmp_path, exact=False):
         assert same_bits(soundfile.read(outdir / name, dtype="float32")[0], expected)
 
 
-def test_local_cluster_reports_a_corrupt_file_and_writes_the_others(inputs, tmp_path):
+def test_local_cluster_writes_the_audio_and_accounts_for_the_rest(inputs, tmp_path):
     (inputs / "bad.wav").write_bytes(b"RIFF\x10\x00\x00\x00WAVEnot audio at all")
+    (inputs / "README.txt").write_text("not a sound\n")
+    (inputs / "more").mkdir()
+    write_sound(inputs / "more" / "d.wav", noise(100, 1), 48000)
     outdir = tmp_path / "out"
-    finished = run_batch(*SETTINGS, "--exact", "--workers", "2", inputs, outdir)
+    outdir.mkdir()
+    # A killed writer's temporary file, one a live writer holds, and a hidden file of the user's.
+    kept = [".b.wav.zq-Lv3x9Q", ".a.wav.Kd8s2P"]
+    for name in [".a.wav.zq-Kd8s2P", *kept]:
+        (outdir / name).write_bytes(b"\0" * 4096)
+    with open(outdir / kept[0], "rb+") as writing:
+        fcntl.flock(writing, fcntl.LOCK_EX)
+        finished = run_batch(*SETTINGS, "--exact", "--workers", "2", inputs, outdir)
     assert finished.returncode == 1
     assert "failed: " + str(inputs / "bad.wav") in finished.stderr
     assert "3 done, 0 skipped, 1 failed" in finished.stdout
-    assert sorted(os.listdir(outdir)) == sorted(GOOD)  # no partial or temporary file
+    assert f"skipped 1 file that is not audio: {inputs / 'README.txt'}" in finished.stderr
+    assert "left out 1 sub-folder; --recursive includes them" in finished.stderr
+    assert "removed 1 temporary file " in finished.stderr
+    # No partial or temporary file of this run's; the live writer's and the user's stay.
+    assert sorted(os.listdir(outdir)) == sorted([*GOOD, *kept])
     expect_written(inputs, outdir, tmp_path, exact=True)
+
+
+def test_refuses_outdir_among_the_inputs_before_any_work(inputs, tmp_path):
+    before = sorted(os.listdir(inputs))
+    for paths in ((inputs, inputs), (inputs, inputs / "out"), (inputs / "a.wav", inputs)):
+        finished = run_batch(*SETTINGS, "--workers", "1", *paths)
+        assert finished.returncode == 2, paths
+        assert "choose an" in finished.stderr and finished.stdout == ""
+    assert sorted(os.listdir(inputs)) == before
+
+
+def test_the_clean_up_leaves_a_live_writers_temporary_file(tmp_path):
+    """zq-filter blocked on a pipe midway through its input holds its temporary file."""
+    sound = io.BytesIO()
+    soundfile.write(sound, noise(48000, 2), 48000, format="WAV", subtype="FLOAT")
+    data = sound.getvalue()
+    os.mkfifo(tmp_path / "in.wav")
+    writer = subprocess.Popen([ZQ_FILTER, "--quiet", "--highpass", "100", tmp_path / "in.wav",
+                               tmp_path / "out.wav"])
+    with open(tmp_path / "in.wav", "wb") as pipe:
+        pipe.write(data[: len(data) // 2])
+        pipe.flush()
+        deadline = time.monotonic() + 30
+        while not (temporary := [n for n in os.listdir(tmp_path) if n.startswith(".out.wav")]):
+            assert time.monotonic() < deadline and writer.poll() is None
+            time.sleep(0.05)
+        assert _engine.remove_stale_temporaries(str(tmp_path)) == []
+        assert temporary[0] in os.listdir(tmp_path)
+        pipe.write(data[len(data) // 2:])
+    assert writer.wait(timeout=30) == 0
+    assert sorted(os.listdir(tmp_path)) == ["in.wav", "out.wav"]
 
 
 def stop(processes):
@@ -81,18 +130,23 @@ def scheduler(tmp_path):
         logs.close()
 
 
-def test_scheduler_with_workers_filters_then_resumes(inputs, tmp_path, scheduler):
+def test_scheduler_with_workers_filters_a_tree_then_resumes(inputs, tmp_path, scheduler):
+    (inputs / "more" / "deeper").mkdir(parents=True)
+    write_sound(inputs / "more" / "deeper" / "d.wav", noise(3000, 2, seed=4), 48000)
     outdir = tmp_path / "out"
-    first = run_batch(*SETTINGS, "--scheduler", scheduler, inputs, outdir)
+    first = run_batch(*SETTINGS, "--recursive", "--scheduler", scheduler, inputs, outdir)
     assert first.returncode == 0, first.stderr
-    assert "3 done, 0 skipped, 0 failed" in first.stdout
+    assert "4 done, 0 skipped, 0 failed" in first.stdout
     expect_written(inputs, outdir, tmp_path)
+    expected = zq_filter(inputs / "more" / "deeper" / "d.wav", tmp_path / "zq-d.wav", 300, 4000)
+    assert same_bits(soundfile.read(outdir / "more" / "deeper" / "d.wav", dtype="float32")[0],
+                     expected)
 
     written = {name: os.stat(outdir / name).st_mtime_ns for name in GOOD}
     os.remove(outdir / "b.wav")
-    again = run_batch(*SETTINGS, "--scheduler", scheduler, inputs, outdir)
+    again = run_batch(*SETTINGS, "--recursive", "--scheduler", scheduler, inputs, outdir)
     assert again.returncode == 0, again.stderr
-    assert "1 done, 2 skipped, 0 failed" in again.stdout
+    assert "1 done, 3 skipped, 0 failed" in again.stdout
     for name in ("a.wav", "c.flac"):
         assert os.stat(outdir / name).st_mtime_ns == written[name]
     expect_written(inputs, outdir, tmp_path)

@@ -214,11 +214,14 @@ TEST(ZqFilter, CarriesStringsBextAndCuePointsWhereTheContainerKeepsThem) {
 }
 
 // A 5.1 WAV made by sox in the standard order (L R C LFE Ls Rs, with its speaker mask) carries
-// one tone per channel; each tone must come out of --mix where the library's mixing equations
-// put its channel, whatever the file's order.
+// one tone per channel; each tone must come out of --mix where the mixing equations put its
+// channel, whatever the file's order.
 constexpr double k_tones[] = {300, 500, 700, 100, 1100, 1300};
 constexpr double k_amplitude = 0.5;
-// The gains of the 5.1 down-mix: the front pair's own, and the shared centre and surround one.
+// The standard down-mix's -3 dB.
+constexpr double k_g = M_SQRT1_2;
+// The gains of the library's 5.1 down-mix: the front pair's own, and the shared centre,
+// surround and LFE one.
 constexpr double k_front = 0.4143, k_shared = 0.3535;
 
 // The gains of channel `k` alone.
@@ -237,19 +240,27 @@ struct layout_case {
     double tolerance = 2e-3;
 };
 
+// The standard down-mix peaks above full scale: float OUTPUT keeps it.
 const layout_case k_layouts[] = {
-    {"zq-filter --mix stereo in.wav out.wav",
+    {"zq-filter --mix stereo --format float in.wav out.wav",
+     {{1, 0, k_g, 0, k_g, 0}, {0, 1, k_g, 0, 0, k_g}},
+     {},
+     ""},
+    {"zq-filter --mix mono --format float in.wav out.wav",
+     {{0.5, 0.5, k_g, 0, k_g / 2, k_g / 2}},
+     {},
+     ""},
+    // plain.wav: the same samples, no layout declared.
+    {"zq-filter --mix stereo --format float plain.wav out.wav",
+     {{k_g, 1, 0, k_g, 0, 0}, {k_g, 0, 1, 0, k_g, 0}},
+     {},
+     "zq-filter: INPUT declares no channel layout; --mix takes its 6 channels in the order C L "
+     "R Ls Rs LFE\n"},
+    {"zq-filter --mix stereo --mix-matrix library in.wav out.wav",
      {{k_front, 0, k_shared, k_shared, k_shared, k_shared},
       {0, k_front, k_shared, k_shared, k_shared, k_shared}},
      {},
      ""},
-    // plain.wav: the same samples, no layout declared.
-    {"zq-filter --mix stereo plain.wav out.wav",
-     {{k_shared, k_front, 0, k_shared, k_shared, k_shared},
-      {k_shared, 0, k_front, k_shared, k_shared, k_shared}},
-     {},
-     "zq-filter: INPUT declares no channel layout; --mix takes its 6 channels in the order C L "
-     "R Ls Rs LFE\n"},
     // 5.0 in WAV's order, declared: L R C Ls Rs.
     {"zq-filter --mix 5.0 in.wav out.wav",
      {only(0), only(1), only(2), only(4), only(5)},

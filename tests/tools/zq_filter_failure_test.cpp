@@ -78,6 +78,8 @@ const failure_case k_failures[] = {
     // Contradictions.
     {"--exact --precise", 1, "--exact and --precise name different designs"},
     {"--set hPass=1 --precise", 1, "--set gives the component's settings"},
+    // Refused before the component is loaded: the module named does not exist.
+    {"--exact --highpass 15000 --module absent.so", 1, "drop --exact for the Butterworth design"},
     {"--exact --order 2", 1, "--order sets the Butterworth design's order; --exact runs"},
     {"--highpas 300", 1, "unknown option --highpas; did you mean --highpass?"},
     {"--gain 200", 1, "--gain 200: give decibels from -120 to 120"},
@@ -88,6 +90,10 @@ const failure_case k_failures[] = {
      "cannot mix 2 channels to 3 channels; from 2 channels the supported layouts are: mono (1), "
      "5.0 (5), 5.1 (6), 7.1 (8)"},
     {"--mix stereo --route 0:0", 1, "--mix excludes --route"},
+    {"--mix mono --mix-matrix library", 1,
+     "from 5 channels the supported layouts are: stereo (2); the standard down-mix "
+     "(--mix-matrix standard) would take it",
+     "5ch.wav"},
     {"--route 0:0,0-1", 1, "--route 0:0,0-1: \"0-1\" is not IN:OUT"},
     {"--route 0:8", 1, "\"0:8\" names channel 8; the routing map is 8 x 8"},
     {"--route 2:0", 1, "--route 2:0: INPUT has no channel 2 (its channels are 0 .. 1)"},
@@ -143,6 +149,7 @@ const std::map<std::string, std::string> k_files = {
     {"riff.wav", "RIFF"},
     {"no-data.wav", float_wav(1, 48000, 0).substr(0, 36)},
     {"0ch.wav", float_wav(0, 48000, 16)},
+    {"5ch.wav", float_wav(5, 48000, 4, std::vector<float>(20))},
     {"11ch.wav", float_wav(11, 48000, 4, std::vector<float>(44))},
     {"1025ch.wav", float_wav(1025, 48000, 1)},
     {"65535ch.wav", float_wav(65535, 48000, 1)},

@@ -18,6 +18,33 @@ namespace {
 
 using ns_audio_channel::audio_channel_api;
 
+// The standard down-mix's -3 dB, 1/sqrt 2 in single precision.
+const float k_g = static_cast<float>(M_SQRT1_2);
+
+// 7.1 in the library's order, C L R Lside Rside Ls Rs LFE, from the equations:
+// L' = L + g C + g Lside + g Ls, R' = R + g C + g Rside + g Rs, the LFE dropped.
+std::vector<float> surround71_down_mixed_by_the_standard(std::vector<float> input) {
+    std::vector<float> output;
+    for (std::size_t i = 0; i < input.size(); i += 8) {
+        const float* x = &input[i];
+        output.push_back(x[1] + k_g * x[0] + k_g * x[3] + k_g * x[5]);
+        output.push_back(x[2] + k_g * x[0] + k_g * x[4] + k_g * x[6]);
+    }
+    return output;
+}
+
+// 5.0, C L R Ls Rs, to mono: M = (L' + R') * 0.5, L' = L + g C + g Ls, R' = R + g C + g Rs.
+std::vector<float> surround50_to_mono_by_the_standard(std::vector<float> input) {
+    std::vector<float> output;
+    for (std::size_t i = 0; i < input.size(); i += 5) {
+        const float* x = &input[i];
+        const float left = x[1] + k_g * x[0] + k_g * x[3];
+        const float right = x[2] + k_g * x[0] + k_g * x[4];
+        output.push_back((left + right) * 0.5f);
+    }
+    return output;
+}
+
 std::vector<float> surround71_down_mixed_by_library(std::vector<float> input) {
     const std::unique_ptr<audio_channel_api, void (*)(audio_channel_api*)> converter(
         audio_channel_api::create(audio_channel_api::mixing, 8, 2, false),
@@ -84,7 +111,11 @@ const run_case k_runs[] = {
      "fracts are 0.002268 and 0.004535 \ncheating because fracts were 0.002268 and 0.004535 \n",
      nullptr, "is built as a plain low-pass"},
     {"surround71_to_stereo_then_high_pass", "--mix stereo --highpass 80", 8, 2, 48000, 80, 0,
-     nullptr, surround71_down_mixed_by_library},
+     nullptr, surround71_down_mixed_by_the_standard},
+    {"surround71_to_stereo_by_the_library", "--mix stereo --mix-matrix library --highpass 80", 8, 2,
+     48000, 80, 0, nullptr, surround71_down_mixed_by_library},
+    {"surround50_to_mono_in_odd_blocks", "--mix mono --lowpass 4000 --frames 333", 5, 1, 48000, 0,
+     4, nullptr, surround50_to_mono_by_the_standard},
     // Ten or more channels pair up without --pairs; odd blocks exercise the last one.
     {"twelve_channels_by_pairs_then_low_pass", "--mix stereo --lowpass 4000 --frames 333", 12, 2,
      48000, 0, 4, nullptr, twelve_summed_by_pairs},

@@ -38,6 +38,7 @@ using ns_audio_files::file_events;
 using ns_audio_files::file_job;
 using ns_audio_files::file_result;
 using ns_audio_files::is_standard_stream;
+using ns_audio_files::mix_matrix_names;
 using ns_audio_files::read_channel_request;
 using ns_audio_files::sample_format_names;
 using ns_audio_files::stream_facts;
@@ -63,6 +64,7 @@ struct options {
     bool no_dither = false;
     std::string mix_layout;
     bool mix_pairs = false;
+    std::string mix_matrix = "standard";
     std::string routes;
     int frames = k_default_frames;
     bool precise = false;
@@ -117,13 +119,29 @@ Lossy OUTPUT:
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
                     5.0 C L R Ls Rs, 5.1 C L R Ls Rs LFE, 7.1 C L R Lside Rside Ls Rs LFE.
-                    Mono and stereo mix to each other and up to 5.0, 5.1 and 7.1; 5.0 to
-                    stereo; 5.1 to mono, stereo, 5.0 (drops the LFE) and 7.1; 7.1 to mono,
-                    stereo and 5.1; an even count of 10 or more to stereo by pairs. INPUT
-                    already in LAYOUT passes through untouched; any other combination is
-                    refused, listing the layouts INPUT can be mixed to. INPUT's channels
-                    are taken from where its channel map (or its container, FLAC or Ogg)
-                    places them; a file that declares nothing is taken in these orders.
+                    5.0, 5.1 and 7.1 mix down to stereo and mono (see --mix-matrix); mono
+                    and stereo mix to each other and up to 5.0, 5.1 and 7.1; 5.1 to 5.0
+                    (drops the LFE) and 7.1; 7.1 to 5.1; an even count of 10 or more to
+                    stereo by pairs. INPUT already in LAYOUT passes through untouched; any
+                    other combination is refused, listing the layouts INPUT can be mixed to.
+                    INPUT's channels are taken from where its channel map (or its container,
+                    FLAC or Ogg) places them; a file that declares nothing is taken in these
+                    orders.
+  --mix-matrix standard|library
+                    The down-mix to stereo and mono from 5.0, 5.1 and 7.1; every other mix
+                    is the channel library's either way.
+                    standard (the default, ITU-R BS.775): each side keeps its own channels,
+                    the centre and surrounds at g = 0.7071 (1/sqrt 2, -3 dB), no LFE:
+                      5.0, 5.1  L' = L + g C + g Ls            R' = R + g C + g Rs
+                      7.1       L' = L + g C + g Lside + g Ls  R' = R + g C + g Rside + g Rs
+                      mono      M = (L' + R') x 0.5
+                    library (the channel library's): every channel but L and R into both
+                    sides, with s = 0.3535 (C + Ls + Rs + LFE):
+                      5.0       L' = 0.5 L + s, s without LFE  R' = 0.5 R + s
+                      5.1       L' = 0.4143 L + s              R' = 0.4143 R + s
+                      7.1       L' = 0.5 (L + Lside) + s       R' = 0.5 (R + Rside) + s
+                      mono      5.1: M = 0.166 x the sum of all six; 7.1: 0.125 x all eight;
+                                5.0: none
   --pairs           With --mix stereo from an even count: L = ch0 + ch2 + ..., R = ch1 + ch3
                     + ..., without gain (instead of the 5.1 or 7.1 down-mix).
   --route IN:OUT,..
@@ -131,7 +149,8 @@ Channels, converted before the filter (OUTPUT has the converted channels):
                     (the routing map is 8 x 8); the stream gets the highest OUT + 1 channels.
                     An OUT fed by several inputs is their average, one fed by none is silent,
                     and channels not routed are dropped. Not together with --mix.
-  Down-mixes add channels and can exceed full scale: integer OUTPUT clips, float keeps it all.
+  Down-mixes add channels and nothing scales them back: they can exceed full scale (the
+  standard 7.1 one up to 3.12 x, +9.9 dB); integer OUTPUT clips, float keeps it all.
   OUTPUT keeps its channels in its container's order (a WAV's 5.1: L R C LFE Ls Rs) and
   declares them where the container can (WAV, CAF, AIFF).
 
@@ -156,8 +175,8 @@ Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes 
 Exit status:
   0  success
   1  bad command line or setting, settings the component cannot filter soundly, an OUTPUT
-     container, --format or --bitrate libsndfile cannot write, or a --mix or --route INPUT's channels
-     do not allow
+     container, --format or --bitrate libsndfile cannot write, or a --mix or --route INPUT's
+     channels do not allow
   2  INPUT missing, unreadable, not audio, with a channel count the filter refuses, holding
      a NaN or infinite sample, or shorter than its header declares (with --strict)
   3  OUTPUT or standard output cannot be written (a closed pipe, a full disk, ulimit -f)
@@ -205,6 +224,12 @@ void define_options(CLI::App& app, options& chosen) {
         app.add_option("--mix", chosen.mix_layout, "Mix INPUT's channels to LAYOUT first")
             ->type_name("LAYOUT");
     app.add_flag("--pairs", chosen.mix_pairs, "With --mix stereo: sum channel pairs")->needs(mix);
+    app.add_option("--mix-matrix", chosen.mix_matrix,
+                   "Down-mix to stereo and mono from 5.0, 5.1 and 7.1")
+        ->type_name("standard|library")
+        ->capture_default_str()
+        ->check(CLI::IsMember(mix_matrix_names()))
+        ->needs(mix);
     app.add_option("--route", chosen.routes, "Route INPUT's channels first")
         ->type_name("IN:OUT,...")
         ->excludes(mix);
@@ -349,7 +374,8 @@ file_job job_of(const options& chosen) {
     job.sample_format = chosen.sample_format;
     job.gain_db = chosen.gain_db;
     job.dither = !chosen.no_dither;
-    job.channels = read_channel_request(chosen.mix_layout, chosen.mix_pairs, chosen.routes);
+    job.channels =
+        read_channel_request(chosen.mix_layout, chosen.mix_pairs, chosen.mix_matrix, chosen.routes);
     job.block_frames = chosen.frames;
     job.strict = chosen.strict;
     job.bitrate = chosen.bitrate;

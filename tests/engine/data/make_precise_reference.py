@@ -18,9 +18,14 @@ single precision, and the filters are designed at exactly those values (the low-
 Run: /usr/bin/python3 make_precise_reference.py > precise_reference.inc
 """
 import math
+import os
+import sys
 
 import numpy as np
 from scipy import signal
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from butterworth_reference import butterworth_sections, float_literal, wrapped  # noqa: E402
 
 NOISE_LENGTH = 256
 STEP_LENGTH = 64
@@ -40,43 +45,21 @@ def cutoffs_for(rate):
     return (10, round(math.sqrt(10 * top)), top)
 
 
-def float_literal(value):
-    text = "%.9g" % value
-    return text + ("f" if "." in text or "e" in text else ".0f")
-
-
 def low_khz(hz):
     return f32(hz / 1000.0)
 
 
 def sections(rate, order, high_hz, low_hz):
     """The sections and the request fields: high-pass Hz and low-pass kHz (0 = side off)."""
-    parts = []
     high = f32(high_hz)
     low = low_khz(low_hz)
-    if high_hz:
-        parts.append(signal.butter(order, float(high), "highpass", fs=rate, output="sos"))
-    if low_hz:
-        parts.append(signal.butter(order, 1000.0 * float(low), "lowpass", fs=rate,
-                                   output="sos"))
-    return np.vstack(parts), high, low
+    return (butterworth_sections(rate, order, high if high_hz else 0,
+                                 1000.0 * float(low) if low_hz else 0), high, low)
 
 
 def frequencies(rate):
     top = 0.499 * rate
     return np.array([top ** (k / (MAGNITUDE_POINTS - 1)) for k in range(MAGNITUDE_POINTS)])
-
-
-def wrapped(numbers, indent="        "):
-    lines = []
-    line = ""
-    for text in numbers:
-        if len(indent) + len(line) + len(text) + 2 > 100:
-            lines.append(indent + line.rstrip())
-            line = ""
-        line += text + ", "
-    lines.append(indent + line.rstrip().rstrip(","))
-    return "\n".join(lines)
 
 
 def stored_output(sos, x):

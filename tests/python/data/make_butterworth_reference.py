@@ -6,8 +6,14 @@ Each case i holds rate, channels, highpass, lowpass (0: none) and order in cases
 input in input_i (frames, channels) and scipy's output in output_i.
 """
 
-import numpy as np
-import scipy.signal
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from butterworth_reference import butterworth_sections  # noqa: E402
+
+import numpy as np  # noqa: E402
+import scipy.signal  # noqa: E402
 
 FRAMES = 800
 # rate, channels, high-pass Hz, low-pass Hz (0: none), order per side
@@ -21,12 +27,6 @@ CASES = [
 ]
 
 
-def sections(rate, highpass, lowpass, order):
-    sides = [(highpass, "highpass"), (lowpass, "lowpass")]
-    return np.concatenate([scipy.signal.butter(order, hz, kind, fs=rate, output="sos")
-                           for hz, kind in sides if hz])
-
-
 def main():
     rng = np.random.default_rng(19)
     arrays = {"cases": np.array(CASES, dtype=np.float64)}
@@ -34,7 +34,7 @@ def main():
         samples = rng.uniform(-0.5, 0.5, (FRAMES, channels))
         arrays[f"input_{index}"] = samples
         arrays[f"output_{index}"] = scipy.signal.sosfilt(
-            sections(rate, highpass, lowpass, order), samples, axis=0)
+            butterworth_sections(rate, order, highpass, lowpass), samples, axis=0)
     np.savez_compressed("butterworth_reference.npz", **arrays)
 
 
