@@ -1,5 +1,7 @@
 #include <engine/filter_engine.h>
 
+#include "../support/exact_modes.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,10 +12,7 @@
 namespace {
 
 using namespace ns_filter_engine;
-
-filter_request asked(float high_hz, float low_hz) {
-    return {high_hz > 0, high_hz, low_hz > 0, low_hz};
-}
+using zq_test::asked;
 
 struct verdict_case {
     double rate;
