@@ -3,46 +3,32 @@
 #include <primitives/simd/paths.h>
 
 #include <initializer_list>
+#include <iterator>
 
 namespace ns_primitives {
-
-namespace {
-
-#if defined(ZQ_SIMD_HAS_AVX)
-// Checks the operating system's support (saved ymm registers) as well as the processor's. This
-// file is compiled without AVX: it decides whether the AVX translation units may run.
-bool processor_has_avx() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-}
-#endif
-
-} // namespace
 
 bool instruction_set_runs(instruction_set set) {
     switch (set) {
     case instruction_set::scalar:
         return true;
-    case instruction_set::sse2:
 #if defined(ZQ_SIMD_HAS_SSE2)
+    case instruction_set::sse2:
         return true;
-#else
-        return false;
 #endif
-    case instruction_set::avx:
 #if defined(ZQ_SIMD_HAS_AVX)
-        return processor_has_avx();
-#else
-        return false;
+    case instruction_set::avx:
+        // The operating system's support (saved ymm registers) as well as the processor's. This
+        // file is compiled without AVX: it decides whether the AVX translation units may run.
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx");
 #endif
-    case instruction_set::neon:
 #if defined(ZQ_SIMD_HAS_NEON)
+    case instruction_set::neon:
         return true;
-#else
-        return false;
 #endif
+    default:
+        return false;
     }
-    return false;
 }
 
 instruction_set fastest_instruction_set() {
@@ -56,17 +42,9 @@ instruction_set fastest_instruction_set() {
 }
 
 const char* instruction_set_name(instruction_set set) {
-    switch (set) {
-    case instruction_set::scalar:
-        return "scalar";
-    case instruction_set::sse2:
-        return "sse2";
-    case instruction_set::avx:
-        return "avx";
-    case instruction_set::neon:
-        return "neon";
-    }
-    return "unknown";
+    constexpr const char* names[] = {"scalar", "sse2", "avx", "neon"};
+    const auto index = static_cast<unsigned>(set);
+    return index < std::size(names) ? names[index] : "unknown";
 }
 
 } // namespace ns_primitives
