@@ -3,6 +3,8 @@
 #include "detail/direct_form.h"
 #include "lanes/paths.h"
 
+#include <primitives/simd/dispatch.h>
+
 #include <atomic>
 #include <cstring>
 #include <initializer_list>
@@ -12,43 +14,34 @@ namespace ns_audio_dsp {
 namespace {
 
 using lanes_function = void (*)(const lanes::request&);
+using ns_primitives::instruction_set;
+
+constexpr ns_primitives::simd::kernel_table<lanes_function> k_lane_kernels = {
+    {lanes::filter_scalar, ZQ_SIMD_SSE2(lanes::filter_sse2), ZQ_SIMD_AVX(lanes::filter_avx),
+     ZQ_SIMD_NEON(lanes::filter_neon)}};
+
+// Every path but the literal one runs the lanes on one instruction set, listed after literal in
+// instruction_set's order.
+constexpr instruction_set set_of(lane_path path) {
+    return static_cast<instruction_set>(static_cast<int>(path) - 1);
+}
+constexpr lane_path path_of(instruction_set set) {
+    return static_cast<lane_path>(static_cast<int>(set) + 1);
+}
+static_assert(set_of(lane_path::scalar) == instruction_set::scalar &&
+              set_of(lane_path::sse2) == instruction_set::sse2 &&
+              set_of(lane_path::avx) == instruction_set::avx &&
+              set_of(lane_path::neon) == instruction_set::neon);
 
 lanes_function path_function(lane_path path) {
-    switch (path) {
-    case lane_path::literal:
-        return nullptr;
-    case lane_path::scalar:
-        return lanes::filter_scalar;
-    case lane_path::sse2:
-#if defined(ZQ_SIMD_HAS_SSE2)
-        return lanes::filter_sse2;
-#else
-        return nullptr;
-#endif
-    case lane_path::avx:
-#if defined(ZQ_SIMD_HAS_AVX)
-        return ns_primitives::simd::processor_has_avx() ? lanes::filter_avx : nullptr;
-#else
-        return nullptr;
-#endif
-    case lane_path::neon:
-#if defined(ZQ_SIMD_HAS_NEON)
-        return lanes::filter_neon;
-#else
-        return nullptr;
-#endif
-    }
-    return nullptr;
+    return path == lane_path::literal ? nullptr : k_lane_kernels.on(set_of(path));
 }
-
-constexpr lane_path k_vector_paths[] = {lane_path::avx, lane_path::neon, lane_path::sse2};
 
 // Without a vector path the literal one: the scalar emulation of the lanes computes every lane
 // of its vectors one after the other, which measured slower than channel by channel in stereo.
 lane_path fastest_path() {
-    for (const lane_path path : k_vector_paths)
-        if (lane_path_supported(path)) return path;
-    return lane_path::literal;
+    const instruction_set fastest = ns_primitives::fastest_instruction_set();
+    return fastest == instruction_set::scalar ? lane_path::literal : path_of(fastest);
 }
 
 // The process-wide choice, the fastest path until lane_path_select says otherwise.
@@ -80,19 +73,8 @@ bool lane_path_select(lane_path path) {
 }
 
 const char* lane_path_name(lane_path path) {
-    switch (path) {
-    case lane_path::literal:
-        return "literal";
-    case lane_path::scalar:
-        return "scalar";
-    case lane_path::sse2:
-        return "sse2";
-    case lane_path::avx:
-        return "avx";
-    case lane_path::neon:
-        return "neon";
-    }
-    return "unknown";
+    return path == lane_path::literal ? "literal"
+                                      : ns_primitives::instruction_set_name(set_of(path));
 }
 
 bool lane_path_named(const char* name, lane_path& path) {

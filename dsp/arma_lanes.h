@@ -28,7 +28,8 @@ struct arma_sections {
     float* b2;
 };
 
-// `scalar` is the portable emulation of the vector lanes, there on every processor.
+// `scalar` is the portable emulation of the vector lanes, there on every processor. The paths
+// after literal are the instruction sets of primitives/instruction_set.h, in its order.
 enum class lane_path { literal, scalar, sse2, avx, neon };
 
 // Whether this build contains `path` and the processor can run it (literal always can).

@@ -8,6 +8,7 @@
 // constructor throws std::invalid_argument with the same text.
 #pragma once
 
+#include "component_settings.h"
 #include "exact_filter.h"
 #include "precise_filter.h"
 #include "section_plan.h"

@@ -1,5 +1,7 @@
 #include "section_plan.h"
 
+#include <algorithm>
+
 namespace ns_filter_engine {
 
 namespace {
@@ -55,8 +57,9 @@ float low_fraction_of(float khz, double rate) {
     return static_cast<float>(double{hz} / rate);
 }
 
-int mode_of(bool high_pass, bool low_pass) {
-    return (low_pass ? mode_low_pass : 0) + (high_pass ? mode_high_pass : 0);
+int mode_of(int high_pass, int low_pass) {
+    const long long mode = low_pass + 2LL * high_pass;
+    return static_cast<int>(std::clamp(mode, -1LL, 4LL));
 }
 
 section_plan plan_sections(int mode, float high_fraction, float low_fraction) {

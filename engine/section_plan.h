@@ -74,7 +74,10 @@ struct section_plan {
     float low_fraction = 0.0f;
 };
 
-int mode_of(bool high_pass, bool low_pass);
+// The mode two switches select. A host may let through switches outside 0..1, whose sum may
+// even pass the range of int: every such sum is one impossible mode, which plan_sections
+// designs nothing for.
+int mode_of(int high_pass, int low_pass);
 
 // The sections for `mode` at the given fractions, exactly as the component builds them.
 section_plan plan_sections(int mode, float high_fraction, float low_fraction);

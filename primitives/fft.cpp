@@ -2,6 +2,7 @@
 
 #include <primitives/fft/kernels.h>
 #include <primitives/fft/paths.h>
+#include <primitives/simd/dispatch.h>
 
 #include <cmath>
 
@@ -37,41 +38,12 @@ void store_root(std::size_t j, std::size_t size, float* re, float* im) {
     *im = static_cast<float>(-std::sin(angle));
 }
 
-forward_function path_function(fft_path path) {
-    switch (path) {
-    case fft_path::scalar:
-        return fft_paths::forward_scalar;
-    case fft_path::sse2:
-#if defined(ZQ_SIMD_HAS_SSE2)
-        return fft_paths::forward_sse2;
-#else
-        return nullptr;
-#endif
-    case fft_path::avx:
-#if defined(ZQ_SIMD_HAS_AVX)
-        return simd::processor_has_avx() ? fft_paths::forward_avx : nullptr;
-#else
-        return nullptr;
-#endif
-    case fft_path::neon:
-#if defined(ZQ_SIMD_HAS_NEON)
-        return fft_paths::forward_neon;
-#else
-        return nullptr;
-#endif
-    }
-    return nullptr;
-}
-
-fft_path fastest_path() {
-    constexpr fft_path fastest_first[] = {fft_path::avx, fft_path::neon, fft_path::sse2};
-    for (const fft_path path : fastest_first)
-        if (path_function(path) != nullptr) return path;
-    return fft_path::scalar;
-}
+constexpr simd::kernel_table<forward_function> k_forward_paths = {
+    {fft_paths::forward_scalar, ZQ_SIMD_SSE2(fft_paths::forward_sse2),
+     ZQ_SIMD_AVX(fft_paths::forward_avx), ZQ_SIMD_NEON(fft_paths::forward_neon)}};
 
 forward_function active_function() {
-    static const forward_function active = path_function(fft_active_path());
+    static const forward_function active = k_forward_paths.on(fft_active_path());
     return active;
 }
 
@@ -127,30 +99,15 @@ void fft_inverse(const fft_plan& plan, float* re, float* im, void* work) {
 }
 
 bool fft_path_supported(fft_path path) {
-    return path_function(path) != nullptr;
+    return k_forward_paths.on(path) != nullptr;
 }
 
 fft_path fft_active_path() {
-    static const fft_path active = fastest_path();
-    return active;
-}
-
-const char* fft_path_name(fft_path path) {
-    switch (path) {
-    case fft_path::scalar:
-        return "scalar";
-    case fft_path::sse2:
-        return "sse2";
-    case fft_path::avx:
-        return "avx";
-    case fft_path::neon:
-        return "neon";
-    }
-    return "unknown";
+    return fastest_instruction_set();
 }
 
 void fft_forward_on(fft_path path, const fft_plan& plan, float* re, float* im, void* work) {
-    run_forward(path_function(path), plan, re, im, work);
+    run_forward(k_forward_paths.on(path), plan, re, im, work);
 }
 
 } // namespace ns_primitives

@@ -14,6 +14,8 @@
 // identical results.
 #pragma once
 
+#include <primitives/instruction_set.h>
+
 #include <cstddef>
 
 namespace ns_primitives {
@@ -49,14 +51,16 @@ void fft_forward(const fft_plan& plan, float* re, float* im, void* work);
 // Inverse transform scaled by 1/N, so fft_inverse(fft_forward(x)) == x to rounding.
 void fft_inverse(const fft_plan& plan, float* re, float* im, void* work);
 
-// ---- Code paths, for tests and benchmarks that compare them ---------------------------------
-enum class fft_path { scalar, sse2, avx, neon };
+// ---- Code paths, one per instruction set, for tests and benchmarks that compare them --------
+using fft_path = instruction_set;
 
 // Whether this build contains `path` and the processor can run it. The scalar path always can.
 bool fft_path_supported(fft_path path);
-// The path fft_forward and fft_inverse use.
+// The path fft_forward and fft_inverse use: fastest_instruction_set().
 fft_path fft_active_path();
-const char* fft_path_name(fft_path path);
+inline const char* fft_path_name(fft_path path) {
+    return instruction_set_name(path);
+}
 // fft_forward on the given path; an unsupported path falls back to the scalar one.
 void fft_forward_on(fft_path path, const fft_plan& plan, float* re, float* im, void* work);
 

@@ -15,16 +15,3 @@
 #define ZQ_SIMD_HAS_NEON 1
 #endif
 #endif
-
-namespace ns_primitives::simd {
-
-#if defined(ZQ_SIMD_HAS_AVX)
-// Checks the operating system's support (saved ymm registers) as well as the processor's.
-// Only for code compiled without AVX: it decides whether the AVX translation unit may run.
-inline bool processor_has_avx() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-}
-#endif
-
-} // namespace ns_primitives::simd

@@ -2,7 +2,7 @@
 // references that carry the history through new coefficients: for exact the library's
 // recursions with the coefficients rewritten between two calls, for precise a transposed
 // direct form II loop in double. When the sections change, against a fresh engine.
-#include "../support/reference.h"
+#include "../support/exact_modes.h"
 
 #include <engine/filter_engine>
 
@@ -13,16 +13,12 @@
 namespace {
 
 using namespace ns_filter_engine;
+using zq_test::asked;
 
 constexpr double k_rate = 48000.0;
 constexpr int k_channels = 2;
 // Longer than the engine's blocks, so both parts are split inside it.
 constexpr int k_part_frames = 1500;
-
-// Cut-offs in Hz, 0 for a side switched off.
-filter_request asked(float high_hz, float low_hz) {
-    return {high_hz > 0, high_hz, low_hz > 0, low_hz};
-}
 
 // An interleaved block filtered on through the literal path: the plan's coefficients designed
 // into arrays the library reads, history carried by `dsp`.

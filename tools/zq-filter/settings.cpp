@@ -105,17 +105,17 @@ std::vector<setting> collect_settings(const std::vector<std::string>& assignment
     if (!highpass_hz.empty()) {
         const std::string origin = "--highpass " + highpass_hz;
         const typed_frequency cutoff = parse_frequency(highpass_hz, origin);
-        settings.add({"hPass", 1, origin});
-        settings.add(
-            {"hFrequency", cutoff.hz, origin, cutoff.unit, 1.0 / cutoff.hz_per_unit, cutoff.hz});
+        settings.add({ns_filter_engine::k_high_pass_key, 1, origin});
+        settings.add({ns_filter_engine::k_high_frequency_key, cutoff.hz, origin, cutoff.unit,
+                      1.0 / cutoff.hz_per_unit, cutoff.hz});
     }
     if (!lowpass_hz.empty()) {
         const std::string origin = "--lowpass " + lowpass_hz;
         const typed_frequency cutoff = parse_frequency(lowpass_hz, origin);
-        settings.add({"lPass", 1, origin});
+        settings.add({ns_filter_engine::k_low_pass_key, 1, origin});
         // The component reads kHz.
-        settings.add({"lFrequency", cutoff.hz / 1000.0, origin, cutoff.unit,
-                      1000.0 / cutoff.hz_per_unit, cutoff.hz});
+        settings.add({ns_filter_engine::k_low_frequency_key, cutoff.hz / 1000.0, origin,
+                      cutoff.unit, 1000.0 / cutoff.hz_per_unit, cutoff.hz});
     }
     return settings.take();
 }
@@ -173,20 +173,16 @@ float checked_configuration::getFloat(const char* key, float defaultValue, float
 
 ns_filter_engine::filter_request
 read_filter_request(checked_configuration& config, const ns_filter_engine::cutoff_limits& limits) {
-    using ns_filter_engine::khz_from_hz;
-    ns_filter_engine::filter_request request;
-    request.high_pass = config.getInt("hPass", 0, 0, 1) == 1;
-    request.low_pass = config.getInt("lPass", 0, 0, 1) == 1;
-    request.high_hz =
-        config.typed_hz("hFrequency", 1.0,
-                        config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz,
-                                        static_cast<float>(limits.high_min_hz),
-                                        static_cast<float>(limits.high_max_hz)));
-    request.low_hz =
-        config.typed_hz("lFrequency", 1000.0,
-                        ns_filter_engine::hz_from_khz(config.getFloat(
-                            "lFrequency", ns_filter_engine::k_default_low_khz,
-                            khz_from_hz(limits.low_min_hz), khz_from_hz(limits.low_max_hz))));
+    using namespace ns_filter_engine;
+    const cutoff_bounds bounds{static_cast<float>(limits.high_min_hz),
+                               static_cast<float>(limits.high_max_hz),
+                               khz_from_hz(limits.low_min_hz), khz_from_hz(limits.low_max_hz)};
+    const component_settings read = read_component_settings(config, bounds);
+    filter_request request;
+    request.high_pass = read.high_pass == 1;
+    request.low_pass = read.low_pass == 1;
+    request.high_hz = config.typed_hz(k_high_frequency_key, 1.0, read.high_hz);
+    request.low_hz = config.typed_hz(k_low_frequency_key, 1000.0, hz_from_khz(read.low_khz));
     return request;
 }
 

@@ -2,22 +2,10 @@
 
 #include <engine/filter_engine>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace ns_hl_pass {
-
-namespace {
-
-// The mode the two switches select. Values a host let through outside 0..1 may sum beyond
-// int; every such sum is one impossible mode.
-int mode_of(int high_pass, int low_pass) {
-    const long long mode = low_pass + 2LL * high_pass;
-    return static_cast<int>(std::clamp(mode, -1LL, 4LL));
-}
-
-} // namespace
 
 int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
     using ZQ::CM::RAudioDescription;
@@ -39,17 +27,11 @@ int pass_filter::configure(ZQ::CM::RFilterConfiguration& config) {
     // Everything that may throw (allocation, the host's getters) comes before the component
     // changes: a throw leaves it filtering as it did.
     std::unique_ptr<ns_audio_dsp::libdspaudio, dsp_release> fresh(new ns_audio_dsp::libdspaudio());
-    const int high_pass = config.getInt("hPass", 0, 0, 1);
-    const int mode = mode_of(high_pass, config.getInt("lPass", 0, 0, 1));
-    const ns_filter_engine::cutoff_bounds bounds = ns_filter_engine::bounds_at(rate);
-    const float high_fraction = ns_filter_engine::high_fraction_of(
-        config.getFloat("hFrequency", ns_filter_engine::k_default_high_hz, bounds.high_min_hz,
-                        bounds.high_max_hz),
-        rate);
-    const float low_fraction = ns_filter_engine::low_fraction_of(
-        config.getFloat("lFrequency", ns_filter_engine::k_default_low_khz, bounds.low_min_khz,
-                        bounds.low_max_khz),
-        rate);
+    const ns_filter_engine::component_settings read =
+        ns_filter_engine::read_component_settings(config, ns_filter_engine::bounds_at(rate));
+    const int mode = ns_filter_engine::mode_of(read.high_pass, read.low_pass);
+    const float high_fraction = ns_filter_engine::high_fraction_of(read.high_hz, rate);
+    const float low_fraction = ns_filter_engine::low_fraction_of(read.low_khz, rate);
 
     std::printf("fracts are %f and %f \n", double{high_fraction}, double{low_fraction});
     design(*fresh, mode, high_fraction, low_fraction);

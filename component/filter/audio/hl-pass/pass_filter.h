@@ -1,7 +1,7 @@
 // pass_filter — the "zq.filter.audio.hl-pass" component: Butterworth high-pass, low-pass or
 // band-pass filtering of interleaved 32-bit float audio, carried from frame to frame.
 //
-// Settings, read by configure in this order:
+// Settings, read by configure in this order (engine/component_settings.h):
 //   "hPass"      int   0..1, default 0     switches the high-pass on
 //   "lPass"      int   0..1, default 0     switches the low-pass on
 //   "hFrequency" float Hz, 50 .. trunc(0.45 * rate), default 100    high-pass cut-off

@@ -1,13 +1,19 @@
-// A minimal host around one component: queues attached, a stream described, frames in and out.
+// The one host the component's tests drive it through: queues attached, a stream described,
+// settings handed over, frames in and out. The component is the class itself or an instance
+// made by the built module, loaded by path as a host loads it.
 #pragma once
 
 #include "pass_filter.h"
 
-#include "../../../../support/reference.h"
+#include "../../../../support/exact_modes.h"
 
+#include <engine/component_settings.h>
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +28,33 @@ struct Settings {
     float l_frequency = 0.0f;
 };
 
-// Drives a component as a host does: the class itself or an instance made by the module.
+// The settings that ask the component for `request`.
+inline Settings settings_for(const ns_filter_engine::filter_request& request) {
+    return {request.high_pass, request.low_pass, static_cast<float>(request.high_hz),
+            ns_filter_engine::khz_from_hz(request.low_hz)};
+}
+
+// The built module, loaded the way a host does: by path, with dlopen, through its C symbols.
+struct LoadedModule {
+    void* const handle = dlopen(ZQ_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    LoadedModule() = default;
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+    ~LoadedModule() {
+        if (handle) dlclose(handle);
+    }
+    // An instance from the module's factory, as the filter it must be; null if either fails.
+    std::unique_ptr<ZQ::CM::RFilter> create() const {
+        const auto factory =
+            reinterpret_cast<ZQGetComponentInstance>(dlsym(handle, "getComponentInstance"));
+        std::unique_ptr<ZQ::CM::RComponent> component(factory ? factory() : nullptr);
+        auto* filter = dynamic_cast<ZQ::CM::RFilter*>(component.get());
+        if (filter) component.release();
+        return std::unique_ptr<ZQ::CM::RFilter>(filter);
+    }
+};
+
+// Drives a component as a host does.
 class Host {
 public:
     explicit Host(ZQ::CM::RFilter& filter) : filter_(filter) {
@@ -33,11 +65,12 @@ public:
     // Configures for the stream and returns configure's result; `printed` receives stdout.
     int configure(const Settings& s, int channels, double rate = 48000.0, int format = 4,
                   std::string* printed = nullptr) {
+        using namespace ns_filter_engine;
         ZQ::CM::RFilterConfiguration config;
-        if (s.h_pass >= 0) config.setInt("hPass", s.h_pass);
-        if (s.l_pass >= 0) config.setInt("lPass", s.l_pass);
-        if (s.h_frequency > 0.0f) config.setFloat("hFrequency", s.h_frequency);
-        if (s.l_frequency > 0.0f) config.setFloat("lFrequency", s.l_frequency);
+        if (s.h_pass >= 0) config.setInt(k_high_pass_key, s.h_pass);
+        if (s.l_pass >= 0) config.setInt(k_low_pass_key, s.l_pass);
+        if (s.h_frequency > 0.0f) config.setFloat(k_high_frequency_key, s.h_frequency);
+        if (s.l_frequency > 0.0f) config.setFloat(k_low_frequency_key, s.l_frequency);
         return configure(config, channels, rate, format, printed);
     }
     // The same with the host's own configuration object (for hosts that check or log).

@@ -20,9 +20,7 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
 
 namespace {
 
-using hl_pass_test::Host;
-using hl_pass_test::random_floats;
-using hl_pass_test::Settings;
+using namespace hl_pass_test;
 using ns_hl_pass::pass_filter;
 
 void expect_status(pass_filter& filter, int32_t state) {

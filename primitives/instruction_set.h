@@ -1,0 +1,19 @@
+// The instruction sets the vector code paths are written for, and the one run-time choice
+// among them that every family of kernels with a path per set (the FFT, the filter lanes)
+// shares. Every path of a family performs the same float operations in the same order.
+#pragma once
+
+namespace ns_primitives {
+
+enum class instruction_set { scalar, sse2, avx, neon };
+
+// Whether this build contains code for `set` (SSE2 and AVX on x86-64, NEON on 64-bit ARM, none
+// with ZQ_FORCE_SCALAR) and the processor runs it; for AVX the operating system must save its
+// registers too. The scalar set always runs.
+bool instruction_set_runs(instruction_set set);
+// The fastest set that runs: AVX, then NEON, then SSE2, else scalar. Decided on the first call;
+// safe to call from several threads.
+instruction_set fastest_instruction_set();
+const char* instruction_set_name(instruction_set set);
+
+} // namespace ns_primitives
