@@ -90,6 +90,7 @@ bool same_sections(const plugin_settings& a, const plugin_settings& b, double ra
 // distance left. The step's speed is capped, the lower the cut-off the harder: sections moved
 // faster than their own time constants let their history swell.
 float glided(float current, float target, double keep, double seconds) {
+    if (current == target) return target;
     const double distance = std::log(double{current} / double{target});
     if (!(std::fabs(distance) > k_glide_arrived)) return target;
     const double most = seconds * std::min(k_glide_fastest, k_glide_per_hz * double{current});
