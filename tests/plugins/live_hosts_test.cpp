@@ -164,13 +164,19 @@ protected:
         setenv("XDG_STATE_HOME", (space.root / "state").c_str(), 1);
         session_manager.pid = space.start({}, quiet_child, "wireplumber");
         return eventually([this] {
-            return listed("zq_out:capture_FR", {"--output"}) &&
-                   listed("zq_in:playback_FR", {"--input"});
+            return ports_listed({"zq_out:capture_FR", "zq_in:playback_FR"});
         });
     }
 
-    bool listed(const std::string& text, const std::vector<std::string>& arguments) const {
-        return space.run(arguments, "pw-link").out.find(text) != std::string::npos;
+    bool ports_listed(const std::vector<std::string>& ports) const {
+        const std::string listed = space.run({"--output", "--input"}, "pw-link").out;
+        return std::all_of(ports.begin(), ports.end(), [&](const std::string& port) {
+            return listed.find(port) != std::string::npos;
+        });
+    }
+
+    bool linked(const std::string& port) const {
+        return space.run({"--links"}, "pw-link").out.find(port) != std::string::npos;
     }
 
     // pw-cat recording 48 kHz stereo floats from `target`, "0" for none: the test links it then.
@@ -236,9 +242,8 @@ TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
     const fs::path recorded = space.work / "recorded.wav";
     child_process recorder;
     recorder.pid = start_recording(recorded, "zq_out");
-    ASSERT_TRUE(eventually([&] {
-        return listed("zq_out:capture_FR\n  |-> pw-cat:input_FR", {"--links"});
-    })) << "the recording was not linked to the filter-chain";
+    ASSERT_TRUE(eventually([&] { return linked("zq_out:capture_FR\n  |-> pw-cat:input_FR"); }))
+        << "the recording was not linked to the filter-chain";
     const run_result played = space.run({"-p", "--target", "zq_in", space.in.string()}, "pw-cat");
     ASSERT_EQ(played.status, 0) << played.err;
     ASSERT_TRUE(stop_recording(recorder, recorded));
@@ -246,13 +251,14 @@ TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
 }
 
 // jalv runs the plugin as a JACK client, its controls given on the command line; pw-cat's
-// streams, which WirePlumber gives ports but leaves unlinked, are linked to its ports one by one.
-// The input leads with a quarter second of silence so that no sound passes while the player's
-// left channel is linked and its right one not yet. jalv reads commands on its standard input
-// and quits at its end: the test holds it open until it has asked for the controls.
+// streams, which WirePlumber gives ports but leaves unlinked, are linked to its ports one by one,
+// once all are there, the player's two last. The player runs from its first link on: its input
+// leads with a second of silence, in which the link of its right channel, one pw-link run after
+// the left, must be made. jalv reads commands on its standard input and quits at its end: the
+// test holds it open until it has asked for the controls.
 TEST_F(LiveHost, JalvFiltersWhatZqFilterFilters) {
     ASSERT_TRUE(start_session_manager()) << "the filter-chain's ports did not appear";
-    constexpr int frames = 24000, lead = 12000, padding = 4096;
+    constexpr int frames = 24000, lead = 48000, padding = 4096;
     sound input = test_signal(2, 48000, frames);
     input.samples.insert(input.samples.begin(), std::size_t(lead) * 2, 0.0f);
     input.samples.resize(std::size_t(lead + frames + padding) * 2, 0.0f);
@@ -287,13 +293,12 @@ TEST_F(LiveHost, JalvFiltersWhatZqFilterFilters) {
                                                          {"zq_live:out_r", "pw-cat:input_FR"},
                                                          {"zq_player:output_FL", "zq_live:in_l"},
                                                          {"zq_player:output_FR", "zq_live:in_r"}};
-    for (const auto& [from, to] : links) {
-        ASSERT_TRUE(eventually([&] {
-            return listed(from, {"--output"}) && listed(to, {"--input"});
-        })) << from
-            << " or " << to << " did not appear";
+    ASSERT_TRUE(eventually([&] {
+        return ports_listed(
+            {"zq_live:out_r", "pw-cat:input_FR", "zq_player:output_FR", "zq_live:in_r"});
+    })) << "jalv's or pw-cat's ports did not appear";
+    for (const auto& [from, to] : links)
         ASSERT_EQ(space.run({from, to}, "pw-link").status, 0) << from << " -> " << to;
-    }
     int played = 0;
     ASSERT_TRUE(eventually([&] { return waitpid(player.pid, &played, WNOHANG) == player.pid; }))
         << "the player did not finish";
