@@ -1,6 +1,7 @@
 // The LV2 bundle in a live audio graph: a PipeWire daemon of the test's own, in a private runtime
 // directory with a dummy driver and no session bus, runs it in a filter-chain between pw-cat's
-// streams (WirePlumber configures and links them) and in jalv through its JACK emulation.
+// streams (WirePlumber configures and links them) and in jalv through its JACK emulation, the
+// output checked against zq-filter's.
 #include "tool_test_support.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,13 @@ void quiet_child() {
     dup2(null, STDERR_FILENO);
 }
 
+// Bytes in a file so far, 0 before it exists.
+std::uintmax_t size_of(const fs::path& path) {
+    std::error_code missing;
+    const std::uintmax_t size = fs::file_size(path, missing);
+    return missing ? 0 : size;
+}
+
 // Stops a child on every way out of the test.
 struct child_process {
     pid_t pid = -1;
@@ -156,14 +164,37 @@ protected:
         setenv("XDG_STATE_HOME", (space.root / "state").c_str(), 1);
         session_manager.pid = space.start({}, quiet_child, "wireplumber");
         return eventually([this] {
-            const std::string ports = space.run({"--output", "--input"}, "pw-link").out;
-            return ports.find("zq_out:capture_FR") != std::string::npos &&
-                   ports.find("zq_in:playback_FR") != std::string::npos;
+            return ports_listed({"zq_out:capture_FR", "zq_in:playback_FR"});
+        });
+    }
+
+    bool ports_listed(const std::vector<std::string>& ports) const {
+        const std::string listed = space.run({"--output", "--input"}, "pw-link").out;
+        return std::all_of(ports.begin(), ports.end(), [&](const std::string& port) {
+            return listed.find(port) != std::string::npos;
         });
     }
 
     bool linked(const std::string& port) const {
         return space.run({"--links"}, "pw-link").out.find(port) != std::string::npos;
+    }
+
+    // pw-cat recording 48 kHz stereo floats from `target`, "0" for none: the test links it then.
+    pid_t start_recording(const fs::path& file, const std::string& target) const {
+        return space.start({"-r", "--target", target, "--rate", "48000", "--channels", "2",
+                            "--format", "f32", file.string()},
+                           quiet_child, "pw-cat");
+    }
+
+    // Lets the periods that follow the played ones reach the file, then has pw-cat close it.
+    bool stop_recording(child_process& recorder, const fs::path& file) const {
+        const std::uintmax_t after_playing = size_of(file);
+        const bool grown = eventually([&] { return size_of(file) > after_playing + 4 * 1024 * 8; });
+        // pw-cat closes the file on an interrupt, and then exits with 1.
+        kill(recorder.pid, SIGINT);
+        space.finish(recorder.pid);
+        recorder.pid = -1;
+        return grown;
     }
 
     template <typename Condition>
@@ -179,11 +210,21 @@ protected:
     child_process daemon, session_manager;
 };
 
-// Bytes in a file so far, 0 before it exists.
-std::uintmax_t size_of(const fs::path& path) {
-    std::error_code missing;
-    const std::uintmax_t size = fs::file_size(path, missing);
-    return missing ? 0 : size;
+// The stereo samples from the first frame that is not silent on.
+std::vector<float> from_first_sound(const std::vector<float>& samples) {
+    const auto first = std::find_if(samples.begin(), samples.end(), [](float x) { return x != 0; });
+    return {samples.begin() + (first - samples.begin()) / 2 * 2, samples.end()};
+}
+
+// What a graph recorded, after its leading silence, against zq-filter's output.
+void expect_recorded(const fs::path& recorded, const fs::path& expected, int frames) {
+    const std::vector<float> got = from_first_sound(read_sound(recorded).samples);
+    const std::vector<float> wanted = from_first_sound(read_sound(expected).samples);
+    const auto samples = std::size_t(frames) * 2;
+    ASSERT_GE(got.size(), samples) << "the signal was not all recorded";
+    ASSERT_GE(wanted.size(), samples);
+    EXPECT_TRUE(same_bits({got.begin(), got.begin() + std::ptrdiff_t(samples)},
+                          {wanted.begin(), wanted.begin() + std::ptrdiff_t(samples)}));
 }
 
 // The graph runs at the file's rate in 32-bit floats, so no conversion touches the samples: what
@@ -200,33 +241,31 @@ TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
 
     const fs::path recorded = space.work / "recorded.wav";
     child_process recorder;
-    recorder.pid = space.start({"-r", "--target", "zq_out", "--rate", "48000", "--channels", "2",
-                                "--format", "f32", recorded.string()},
-                               quiet_child, "pw-cat");
+    recorder.pid = start_recording(recorded, "zq_out");
     ASSERT_TRUE(eventually([&] { return linked("zq_out:capture_FR\n  |-> pw-cat:input_FR"); }))
         << "the recording was not linked to the filter-chain";
     const run_result played = space.run({"-p", "--target", "zq_in", space.in.string()}, "pw-cat");
     ASSERT_EQ(played.status, 0) << played.err;
-    // Periods that follow the played ones in the graph reach the file after them.
-    const std::uintmax_t after_playing = size_of(recorded);
-    ASSERT_TRUE(eventually([&] { return size_of(recorded) > after_playing + 4 * 1024 * 8; }));
-    // pw-cat closes the file on an interrupt, and then exits with 1.
-    kill(recorder.pid, SIGINT);
-    space.finish(recorder.pid);
-    recorder.pid = -1;
-
-    const std::vector<float> got = read_sound(recorded).samples;
-    const auto first_sound = std::find_if(got.begin(), got.end(), [](float x) { return x != 0; });
-    const auto start = (first_sound - got.begin()) / 2 * 2;
-    ASSERT_GE(got.end() - got.begin() - start, frames * 2) << "the signal was not all recorded";
-    const std::vector<float> expected = read_sound(space.out).samples;
-    EXPECT_TRUE(same_bits({got.begin() + start, got.begin() + start + frames * 2},
-                          {expected.begin(), expected.begin() + frames * 2}));
+    ASSERT_TRUE(stop_recording(recorder, recorded));
+    expect_recorded(recorded, space.out, frames);
 }
 
-// jalv reads commands on its standard input and quits at its end: the test holds it open while
-// it looks at the graph.
-TEST_F(LiveHost, JalvRunsTheBundleWithItsControlsAndPortsInTheGraph) {
+// jalv runs the plugin as a JACK client, its controls given on the command line; pw-cat's
+// streams, which WirePlumber gives ports but leaves unlinked, are linked to its ports one by one,
+// once all are there, the player's two last. The player runs from its first link on: its input
+// leads with a second of silence, in which the link of its right channel, one pw-link run after
+// the left, must be made. jalv reads commands on its standard input and quits at its end: the
+// test holds it open until it has asked for the controls.
+TEST_F(LiveHost, JalvFiltersWhatZqFilterFilters) {
+    ASSERT_TRUE(start_session_manager()) << "the filter-chain's ports did not appear";
+    constexpr int frames = 24000, lead = 48000, padding = 4096;
+    sound input = test_signal(2, 48000, frames);
+    input.samples.insert(input.samples.begin(), std::size_t(lead) * 2, 0.0f);
+    input.samples.resize(std::size_t(lead + frames + padding) * 2, 0.0f);
+    write_sound(space.in, input);
+    const run_result filtered = space.filter(k_zq_filter_options);
+    ASSERT_EQ(filtered.status, 0) << filtered.err;
+
     int commands[2];
     ASSERT_EQ(pipe(commands), 0);
     const fs::path log = space.root / "jalv.log";
@@ -244,16 +283,35 @@ TEST_F(LiveHost, JalvRunsTheBundleWithItsControlsAndPortsInTheGraph) {
         },
         "pw-jack");
     close(commands[0]);
-    const std::string expected_ports = "zq_live:out_l\nzq_live:out_r\nzq_live:in_l\nzq_live:in_r\n";
-    const bool registered = eventually([&] {
-        return space.run({"--output", "--input"}, "pw-link").out == expected_ports;
-    });
+    const fs::path recorded = space.work / "recorded.wav";
+    child_process recorder, player;
+    recorder.pid = start_recording(recorded, "0");
+    player.pid =
+        space.start({"-p", "--target", "0", "-P", "{ node.name = zq_player }", space.in.string()},
+                    quiet_child, "pw-cat");
+    const std::pair<const char*, const char*> links[] = {{"zq_live:out_l", "pw-cat:input_FL"},
+                                                         {"zq_live:out_r", "pw-cat:input_FR"},
+                                                         {"zq_player:output_FL", "zq_live:in_l"},
+                                                         {"zq_player:output_FR", "zq_live:in_r"}};
+    ASSERT_TRUE(eventually([&] {
+        return ports_listed(
+            {"zq_live:out_r", "pw-cat:input_FR", "zq_player:output_FR", "zq_live:in_r"});
+    })) << "jalv's or pw-cat's ports did not appear";
+    for (const auto& [from, to] : links)
+        ASSERT_EQ(space.run({from, to}, "pw-link").status, 0) << from << " -> " << to;
+    int played = 0;
+    ASSERT_TRUE(eventually([&] { return waitpid(player.pid, &played, WNOHANG) == player.pid; }))
+        << "the player did not finish";
+    player.pid = -1;
+    ASSERT_TRUE(WIFEXITED(played) && WEXITSTATUS(played) == 0);
+    ASSERT_TRUE(stop_recording(recorder, recorded));
+    expect_recorded(recorded, space.out, frames);
+
     const ssize_t written = write(commands[1], "controls\n", 9);
     close(commands[1]);
     const int status = space.finish(jalv.pid).status;
     jalv.pid = -1;
     const std::string output = file_bytes(log);
-    EXPECT_TRUE(registered) << "jalv's JACK ports did not appear";
     EXPECT_EQ(written, 9);
     EXPECT_EQ(status, 0) << output;
     for (const char* line : {"Sample rate:  48000 Hz", "hp = 1.000000", "hp_freq = 300.000000",
