@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 namespace ns_audio_files {
 
@@ -38,8 +37,7 @@ std::int32_t little_endian_32(const unsigned char* bytes) {
         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
-} // namespace
-
+// Bytes per sample of the encodings read here; 0 for any other.
 int encoded_sample_bytes(int encoding) {
     switch (encoding) {
     case SF_FORMAT_PCM_16:
@@ -54,11 +52,10 @@ int encoded_sample_bytes(int encoding) {
     }
 }
 
+// `count` little-endian PCM samples of `encoding` from `bytes` into `samples`, scaled as libsndfile
+// scales them: by 2^-15 and 2^-31 (a 24-bit sample fills the top three bytes of a 32-bit word).
 void decode_samples(const unsigned char* bytes, std::size_t count, int encoding, float* samples) {
     switch (encoding) {
-    case SF_FORMAT_FLOAT:
-        std::memcpy(samples, bytes, count * sizeof(float));
-        return;
     case SF_FORMAT_PCM_16:
         for (std::size_t i = 0; i < count; ++i) {
             const auto low = static_cast<std::uint32_t>(bytes[2 * i]);
@@ -81,6 +78,8 @@ void decode_samples(const unsigned char* bytes, std::size_t count, int encoding,
         return;
     }
 }
+
+} // namespace
 
 std::unique_ptr<wav_sample_reader> wav_sample_reader::open(SNDFILE* file, int descriptor,
                                                            const SF_INFO& info) {
@@ -108,15 +107,15 @@ sf_count_t wav_sample_reader::read(float* interleaved, sf_count_t frames) {
     const sf_count_t wanted = std::min(frames, frames_left_);
     const auto bytes = static_cast<std::size_t>(wanted) * frame_bytes_;
     // Floats land where they are wanted; PCM passes through a buffer on its way there.
-    const bool copied = encoding_ == SF_FORMAT_FLOAT;
-    if (!copied) encoded_.resize(std::max(encoded_.size(), bytes));
-    void* into = copied ? static_cast<void*>(interleaved) : encoded_.data();
+    const bool direct = encoding_ == SF_FORMAT_FLOAT;
+    if (!direct) encoded_.resize(std::max(encoded_.size(), bytes));
+    void* into = direct ? static_cast<void*>(interleaved) : encoded_.data();
     const ssize_t got = read_bytes(into, bytes);
     if (got < 0) return -1;
     // A file cut short since it was opened ends with the last whole frame it still holds.
     const sf_count_t frames_got = got / frame_bytes_;
     frames_left_ = got == static_cast<ssize_t>(bytes) ? frames_left_ - frames_got : 0;
-    if (!copied)
+    if (!direct)
         decode_samples(encoded_.data(), static_cast<std::size_t>(frames_got) * channels_, encoding_,
                        interleaved);
     return frames_got;

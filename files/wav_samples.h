@@ -41,12 +41,4 @@ private:
     std::vector<unsigned char> encoded_; // PCM on its way to floats
 };
 
-// `count` little-endian samples of `encoding` (SF_FORMAT_FLOAT, SF_FORMAT_PCM_16, _24 or _32)
-// from `bytes` into `samples`, scaled as libsndfile scales them: by 2^-15 and 2^-31 (24-bit
-// samples take the top three bytes of a 32-bit word), a float's bits copied as they are.
-void decode_samples(const unsigned char* bytes, std::size_t count, int encoding, float* samples);
-
-// Bytes per sample of the encodings decode_samples() takes; 0 for any other.
-int encoded_sample_bytes(int encoding);
-
 } // namespace ns_audio_files
