@@ -7,7 +7,6 @@ import io
 import json
 import os
 import re
-import signal
 import subprocess
 import time
 
@@ -224,9 +223,10 @@ def test_a_lost_scheduler_is_reported_once_and_the_rerun_finishes(tmp_path):
     written = sorted(set(os.listdir(outdir)) & set(names))
     lost = re.findall(f"lost the dask scheduler at {address}; (\\d+) of 16 files were written",
                       stderr)
-    assert lost == [str(len(written))] and len(written) < 16, stderr
+    # The worker may finish the file it holds after the batch has counted.
+    assert len(lost) == 1 and 1 <= int(lost[0]) <= len(written) < 16, stderr
     assert "failed" not in stderr and "Cancelled" not in stderr
-    assert f"{len(written)} done, 0 skipped, 0 failed" in stdout
+    assert f"{lost[0]} done, 0 skipped, 0 failed" in stdout
 
     again = run_batch(*SETTINGS, "--workers", "1", folder, outdir)
     assert again.returncode == 0, again.stderr
