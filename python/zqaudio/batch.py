@@ -3,6 +3,7 @@ or any dask scheduler. Run python3 -m zqaudio.batch --help for the options."""
 
 import argparse
 import contextlib
+import logging
 import os
 import sys
 import time
@@ -25,11 +26,19 @@ so an interrupted run leaves no partial output; the temporary files of writers t
 killed are removed at the start of the next run. Outputs that already exist are skipped
 unless --overwrite: running the same command again resumes a batch.
 
-With --scheduler, every worker must see INPUT and OUTDIR under the same paths (a shared
-file system) and be able to import zqaudio.
+The local cluster listens on 127.0.0.1 only; its dashboard is off unless --dashboard, which
+serves it on 127.0.0.1 at a free port and prints its address. With --scheduler, every worker
+must see INPUT and OUTDIR under the same paths (a shared file system) and be able to import
+zqaudio. If the scheduler is lost mid-batch, the batch says so once, counts the outputs
+written by then as done and stops: the same command resumes once a scheduler runs again.
 
 Exit status: 0 every file written or skipped; 1 some file failed (each named on standard
-error with its reason); 2 bad command line, OUTDIR among the inputs, or no cluster to run on."""
+error with its reason); 2 bad command line, OUTDIR among the inputs, no cluster to run on, or
+the scheduler lost mid-batch."""
+
+# The local cluster serves only this machine: dask's HTTP servers otherwise listen on every
+# interface, and answer task keys, logs and call stacks to anyone who can reach them.
+LOOPBACK = "127.0.0.1"
 
 # libsndfile's SF_ERR_UNRECOGNISED_FORMAT: no audio format it knows.
 UNRECOGNISED_FORMAT = 1
@@ -75,6 +84,8 @@ def parse_arguments(argv):
         default=len(os.sched_getaffinity(0)),
         help="worker processes of the local cluster (default: this machine's cores)",
     )
+    parser.add_argument("--dashboard", action="store_true",
+                        help="serve the local cluster's dashboard on 127.0.0.1 and print where")
     parser.add_argument("--overwrite", action="store_true", help="replace existing outputs")
     parser.add_argument("--recursive", action="store_true",
                         help="filter the sub-folders of INPUT folders too, mirrored in OUTDIR")
@@ -85,6 +96,8 @@ def parse_arguments(argv):
         parser.error("give at least one INPUT and then OUTDIR")
     if arguments.workers < 1:
         parser.error("--workers must be at least 1")
+    if arguments.dashboard and arguments.scheduler:
+        parser.error("--dashboard is the local cluster's; a scheduler serves its own")
     if arguments.exact and arguments.order is not None:
         parser.error("--exact is the component's order-4 design; drop --exact to choose --order")
     if arguments.highpass is None and arguments.lowpass is None:
@@ -218,10 +231,49 @@ class Progress:
             self.drawn = False
 
 
+class ClusterLost(Exception):
+    """The client lost its scheduler: every task still out was cancelled with it. Carries the
+    scheduler's address, and the seconds of audio and the failures counted until then."""
+
+    def __init__(self, scheduler, seconds, failures):
+        super().__init__(scheduler)
+        self.scheduler, self.seconds, self.failures = scheduler, seconds, failures
+
+
+def loopback_nanny():
+    """A worker process whose HTTP server listens on loopback and serves no dashboard."""
+    from dask.distributed import Nanny
+
+    class LoopbackNanny(Nanny):
+        def __init__(self, *args, **options):
+            super().__init__(*args, **options | {"dashboard_address": f"{LOOPBACK}:0",
+                                                 "dashboard": False})
+
+    return LoopbackNanny
+
+
+def local_cluster(arguments):
+    from dask.distributed import LocalCluster
+
+    # An explicit port 0 keeps two batches from contending for dask's default 8787.
+    cluster = LocalCluster(
+        host=LOOPBACK,
+        n_workers=arguments.workers,
+        threads_per_worker=1,
+        processes=True,
+        worker_class=loopback_nanny(),
+        dashboard_address=f"{LOOPBACK}:0",
+        scheduler_kwargs={"dashboard": arguments.dashboard},
+    )
+    if arguments.dashboard:
+        print(f"zqaudio.batch: dashboard at {cluster.dashboard_link}", file=sys.stderr)
+    return cluster
+
+
 @contextlib.contextmanager
 def dask_client(arguments):
     try:
-        from dask.distributed import Client, LocalCluster
+        from dask.distributed import Client
     except ImportError as missing:
         raise OSError(f"{missing}; install dask.distributed (Debian: python3-distributed)")
 
@@ -234,19 +286,16 @@ def dask_client(arguments):
                 )
             yield client
         return
-    with LocalCluster(
-        n_workers=arguments.workers,
-        threads_per_worker=1,
-        processes=True,
-        dashboard_address=None,
-    ) as cluster, Client(cluster) as client:
+    with local_cluster(arguments) as cluster, Client(cluster) as client:
         yield client
 
 
 def run_jobs(client, jobs, settings):
-    """Filters every job on the cluster; returns (seconds of audio done, failures)."""
+    """Filters every job on the cluster; returns (seconds of audio done, failures). ClusterLost
+    when the scheduler goes: its cancelled tasks are not the files' failures."""
     from dask.distributed import as_completed
 
+    scheduler = client.scheduler.address
     # Workers run in other folders, or on other machines: they get absolute paths.
     futures = {client.submit(filter_one, os.path.abspath(input), os.path.abspath(output),
                              settings, pure=False): input
@@ -258,6 +307,12 @@ def run_jobs(client, jobs, settings):
         try:
             status, outcome, cautions = future.result()
         except Exception as error:  # the task itself died: a lost worker, a crash
+            if client.status != "running":
+                progress.clear()
+                # Its attempts to reconnect, cut short as it closes, would only repeat the loss
+                # in tracebacks.
+                logging.disable(logging.ERROR)
+                raise ClusterLost(scheduler, seconds, failures) from error
             status, outcome, cautions = "failed", f"{type(error).__name__}: {error}", []
         progress.clear()
         for caution in cautions:
@@ -302,6 +357,12 @@ def say_what_was_set_aside(left_out, recursive, not_audio, removed):
         print(f"zqaudio.batch: {note}", file=sys.stderr)
 
 
+def summarise(done, kept, failures, elapsed, seconds):
+    speed = f", {seconds / elapsed:.0f}x real time" if elapsed > 0 and seconds > 0 else ""
+    print(f"zqaudio.batch: {done} done, {kept} skipped, {failures} failed in {elapsed:.1f} s; "
+          f"{duration_text(seconds)} of audio{speed}")
+
+
 def main(argv=None):
     arguments = parse_arguments(argv)
     *inputs, outdir = arguments.paths
@@ -330,16 +391,19 @@ def main(argv=None):
         except (OSError, TimeoutError) as error:
             print(f"zqaudio.batch: no cluster to run on: {error}", file=sys.stderr)
             return 2
+        except ClusterLost as lost:
+            # Tasks cut off with the scheduler may still have finished their outputs.
+            written = sum(os.path.exists(output) for _, output in pending)
+            print(f"zqaudio.batch: lost the dask scheduler at {lost.scheduler}; {written} of "
+                  f"{len(pending)} files were written, run the same command again to resume",
+                  file=sys.stderr)
+            summarise(written, kept, lost.failures, time.monotonic() - started, lost.seconds)
+            return 2
         except KeyboardInterrupt:
             print("zqaudio.batch: interrupted; finished files are kept, run the same command "
                   "again to resume", file=sys.stderr)
             return 130
-    done = len(pending) - failures
-    speed = f", {seconds / elapsed:.0f}x real time" if elapsed > 0 and seconds > 0 else ""
-    print(
-        f"zqaudio.batch: {done} done, {kept} skipped, {failures} failed "
-        f"in {elapsed:.1f} s; {duration_text(seconds)} of audio{speed}"
-    )
+    summarise(len(pending) - failures, kept, failures, elapsed, seconds)
     return 1 if failures else 0
 
 

@@ -1,13 +1,18 @@
 """python3 -m zqaudio.batch on a local cluster and on a dask scheduler with its own workers,
 and the clean-up of the temporary files killed writers leave."""
 
+import contextlib
 import fcntl
 import io
 import json
 import os
+import re
 import subprocess
 import time
 
+import sys
+
+import psutil
 import pytest
 from conftest import ZQ_FILTER, noise, run_batch, same_bits, write_sound, zq_filter
 import soundfile
@@ -56,6 +61,44 @@ def test_local_cluster_writes_the_audio_and_accounts_for_the_rest(inputs, tmp_pa
     # No partial or temporary file of this run's; the live writer's and the user's stay.
     assert sorted(os.listdir(outdir)) == sorted([*GOOD, *kept])
     expect_written(inputs, outdir, tmp_path, exact=True)
+
+
+def listening(pid):
+    """(address, port) of each TCP socket process pid listens on, and whether it is its
+    children's (the workers'); none once it has ended."""
+    try:
+        batch = psutil.Process(pid)
+        processes = [batch, *batch.children(recursive=True)]
+        return {(*connection.laddr, process != batch) for process in processes
+                for connection in process.connections("tcp")
+                if connection.status == psutil.CONN_LISTEN}
+    except psutil.Error:
+        return set()
+
+
+def test_two_local_clusters_side_by_side_listen_on_loopback_only(tmp_path):
+    folder = tmp_path / "in"
+    folder.mkdir()
+    for index in range(8):
+        write_sound(folder / f"f{index}.wav", noise(240000, 2, seed=index), 48000)
+    batches = [subprocess.Popen([sys.executable, "-m", "zqaudio.batch", *SETTINGS, *options,
+                                 "--workers", "1", folder, tmp_path / f"out{index}"],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+               for index, options in enumerate((["--dashboard"], []))]
+    sockets = set()
+    while any(batch.poll() is None for batch in batches):
+        sockets |= set().union(*(listening(batch.pid) for batch in batches))
+        time.sleep(0.05)
+    (dashboard_out, dashboard_err), (plain_out, plain_err) = (b.communicate() for b in batches)
+    for batch, stdout, stderr in zip(batches, (dashboard_out, plain_out),
+                                     (dashboard_err, plain_err)):
+        assert batch.returncode == 0 and "8 done, 0 skipped, 0 failed" in stdout, stderr
+        assert "already in use" not in stderr
+    assert {address for address, _, _ in sockets} == {"127.0.0.1"}, sockets
+    assert any(worker for _, _, worker in sockets) and 8787 not in {p for _, p, _ in sockets}
+    dashboard = re.findall(r"dashboard at http://127\.0\.0\.1:(\d+)/status", dashboard_err)
+    assert len(dashboard) == 1 and "dashboard" not in plain_err
+    assert (int(dashboard[0]), False) in {(port, worker) for _, port, worker in sockets}
 
 
 def test_refuses_outdir_among_the_inputs_before_any_work(inputs, tmp_path):
@@ -109,9 +152,10 @@ def scheduler_address(scheduler_file, scheduler):
     pytest.fail("dask-scheduler did not start")
 
 
-@pytest.fixture
-def scheduler(tmp_path):
-    """A dask-scheduler with two dask-worker processes on 127.0.0.1; yields its address."""
+@contextlib.contextmanager
+def dask_scheduler(tmp_path, workers):
+    """A dask-scheduler with its own dask-worker processes on 127.0.0.1; yields its address and
+    its process."""
     scheduler_file = tmp_path / "scheduler.json"
     common = ["--no-dashboard", "--host", "127.0.0.1"]
     logs = open(tmp_path / "dask.log", "w")
@@ -120,14 +164,20 @@ def scheduler(tmp_path):
                                   stdout=logs, stderr=logs)]
     try:
         address = scheduler_address(scheduler_file, processes[0])
-        for _ in range(2):
+        for _ in range(workers):
             processes.append(subprocess.Popen(
                 ["dask-worker", *common, "--nthreads", "1", "--local-directory", tmp_path,
                  address], stdout=logs, stderr=logs))
-        yield address
+        yield address, processes[0]
     finally:
         stop(processes[::-1])
         logs.close()
+
+
+@pytest.fixture
+def scheduler(tmp_path):
+    with dask_scheduler(tmp_path, workers=2) as (address, _):
+        yield address
 
 
 def test_scheduler_with_workers_filters_a_tree_then_resumes(inputs, tmp_path, scheduler):
@@ -150,3 +200,37 @@ def test_scheduler_with_workers_filters_a_tree_then_resumes(inputs, tmp_path, sc
     for name in ("a.wav", "c.flac"):
         assert os.stat(outdir / name).st_mtime_ns == written[name]
     expect_written(inputs, outdir, tmp_path)
+
+
+def test_a_lost_scheduler_is_reported_once_and_the_rerun_finishes(tmp_path):
+    folder = tmp_path / "in"
+    folder.mkdir()
+    names = [f"f{index:02d}.wav" for index in range(16)]
+    for index, name in enumerate(names):
+        write_sound(folder / name, noise(480000, 2, seed=index), 48000)
+    outdir = tmp_path / "out"
+    with dask_scheduler(tmp_path, workers=1) as (address, scheduler):
+        batch = subprocess.Popen([sys.executable, "-m", "zqaudio.batch", *SETTINGS,
+                                  "--scheduler", address, folder, outdir],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 60
+        while not (outdir.exists() and set(os.listdir(outdir)) & set(names)):
+            assert time.monotonic() < deadline and batch.poll() is None
+            time.sleep(0.02)
+        scheduler.kill()
+        stdout, stderr = batch.communicate(timeout=60)
+    assert batch.returncode == 2, stderr
+    written = sorted(set(os.listdir(outdir)) & set(names))
+    lost = re.findall(f"lost the dask scheduler at {address}; (\\d+) of 16 files were written",
+                      stderr)
+    # The worker may finish the file it holds after the batch has counted.
+    assert len(lost) == 1 and 1 <= int(lost[0]) <= len(written) < 16, stderr
+    assert "failed" not in stderr and "Cancelled" not in stderr
+    assert f"{lost[0]} done, 0 skipped, 0 failed" in stdout
+
+    again = run_batch(*SETTINGS, "--workers", "1", folder, outdir)
+    assert again.returncode == 0, again.stderr
+    assert f"{16 - len(written)} done, {len(written)} skipped, 0 failed" in again.stdout
+    for name in names:
+        expected = zq_filter(folder / name, tmp_path / "zq.wav", 300, 4000)
+        assert same_bits(soundfile.read(outdir / name, dtype="float32")[0], expected), name
