@@ -268,6 +268,23 @@ void expect_audio(const fs::path& path) {
     EXPECT_EQ(read_sound(path).samples.size(), 2000u) << path;
 }
 
+// A mono float W64 whose data passes 4 GiB, holes but for its header.
+bool write_sparse_w64(const fs::path& path) {
+    write_sound(path, {1, 48000, SF_FORMAT_W64 | SF_FORMAT_FLOAT, std::vector<float>(16)});
+    std::string bytes = file_bytes(path);
+    const uint64_t frames = (uint64_t{4400} << 20) / 4;
+    const std::size_t data = bytes.find("data");
+    const auto put = [&bytes](std::size_t at, uint64_t value) {
+        for (int i = 0; i < 8; ++i)
+            bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    put(16, data + 24 + frames * 4);
+    put(bytes.find("fact") + 24, frames);
+    put(data + 16, 24 + frames * 4);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, data + 24);
+    return truncate(path.c_str(), static_cast<off_t>(data + 24 + frames * 4)) == 0;
+}
+
 const output_kind k_output_kinds[] = {
     {"a copy of /dev/null",
      [](const fs::path& work) {
@@ -325,6 +342,13 @@ const output_kind k_output_kinds[] = {
          EXPECT_NE(err.find("cannot write OUTPUT \"locked.wav\": Permission denied"),
                    std::string::npos);
          EXPECT_EQ(file_bytes(work / "locked.wav"), "an earlier result\n");
+     }},
+    // Stopped by the file size limit once the note is out.
+    {"a .wav past 4 GiB", [](const fs::path& work) { return write_sparse_w64(work / "big.w64"); },
+     "ulimit -f 64; zq-filter big.w64 big.wav", 3,
+     [](const fs::path& work, const std::string& err) {
+         EXPECT_NE(err.find("OUTPUT is RF64: its data passes the 4 GiB"), std::string::npos);
+         fs::remove(work / "big.w64");
      }},
     // As cp, root replaces it.
     {"write-protected, root's run",
