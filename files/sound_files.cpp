@@ -302,7 +302,10 @@ sound_input::sound_input(const std::string& path) : path_(path) {
     const bool is_directory = ::fstat(descriptor_, &identity_) == 0 && S_ISDIR(identity_.st_mode);
     if (!is_directory) file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
     declared_frames_ = declared_frames(file_, info_);
-    if (file_) return;
+    if (file_) {
+        wav_samples_ = wav_sample_reader::open(file_, descriptor_, info_);
+        return;
+    }
     const std::string reason = is_directory ? "it is a directory" : sf_strerror(nullptr);
     ::close(descriptor_);
     throw file_error(failure::input, "INPUT " + in_quotes(path) + " is not audio (" + reason + ")");
@@ -314,8 +317,10 @@ sound_input::~sound_input() {
 }
 
 sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
-    const sf_count_t got = sf_readf_float(file_, interleaved, frames);
-    if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR)
+    const sf_count_t got = wav_samples_ ? wav_samples_->read(interleaved, frames)
+                                        : sf_readf_float(file_, interleaved, frames);
+    if (got < 0) throw system_failure(failure::input, "cannot read INPUT " + in_quotes(path_));
+    if (got < frames && !wav_samples_ && sf_error(file_) != SF_ERR_NO_ERROR)
         throw file_error(failure::input,
                          "cannot read INPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
     // The filter would carry such a sample into every later one of its channel.

@@ -8,6 +8,7 @@
 
 #include "metadata.h"
 #include "standard_streams.h"
+#include "wav_samples.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -60,6 +61,7 @@ private:
     int descriptor_ = -1; // -1 for standard input
     bool streamed_ = false;
     SNDFILE* file_ = nullptr;
+    std::unique_ptr<wav_sample_reader> wav_samples_; // null: libsndfile reads the samples
     sf_count_t frames_read_ = 0;
     sf_count_t declared_frames_ = 0; // by the header, however few the file holds; 0: unknown
 };

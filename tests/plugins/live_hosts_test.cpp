@@ -28,13 +28,16 @@ using std::chrono::steady_clock;
 constexpr auto k_patience = std::chrono::seconds(20);
 
 // The daemon's modules: clients, their nodes, and a driver that clocks the graph at 48 kHz
-// without any sound card.
+// without any sound card, in periods long enough (85 ms) that a test machine busy with other
+// suites does not make the graph miss one.
 constexpr const char* k_pipewire_config = R"(
 context.properties = {
     core.daemon = true
     core.name = pipewire-0
     default.clock.rate = 48000
     default.clock.allowed-rates = [ 48000 ]
+    default.clock.quantum = 4096
+    default.clock.min-quantum = 4096
 }
 context.spa-libs = {
     audio.convert.* = audioconvert/libspa-audioconvert
