@@ -182,8 +182,8 @@ file_result filter_file(const file_job& job, const file_events& events) {
                          resampled_frames(input.frames(), facts.sample_rate, encoding.sample_rate),
                          to_container.applied_to(places.converted), input.metadata(), bitrate});
     std::vector<std::string> notes;
-    for (const std::string& note :
-         {places.assumed, encoding.note, resampled, output.metadata_lost()})
+    for (const std::string& note : {places.assumed, encoding.note, resampled,
+                                    output.container_note(), output.metadata_lost()})
         if (!note.empty()) notes.push_back(note);
     if (events.started) events.started(facts, notes);
 

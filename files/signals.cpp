@@ -14,6 +14,7 @@ constexpr int k_terminating[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Read by the handler, written only while the terminating signals are held back.
 char g_remove_on_signal[PATH_MAX + 1];
+volatile std::sig_atomic_t g_output_written = 0;
 // Without the handler (a library caller such as Python) nothing is recorded, so concurrent
 // runs on threads of one process never share the slot.
 std::atomic<bool> g_handled{false};
@@ -28,8 +29,10 @@ sigset_t terminating_signals() {
 
 extern "C" void end_run(int signal_number) {
     if (g_remove_on_signal[0] != '\0') ::unlink(g_remove_on_signal);
-    static const char said[] = "zq-filter: interrupted; OUTPUT was not written\n";
-    const ssize_t ignored = ::write(STDERR_FILENO, said, sizeof said - 1);
+    static const char lost[] = "zq-filter: interrupted; OUTPUT was not written\n";
+    static const char kept[] = "zq-filter: interrupted; OUTPUT was written\n";
+    const ssize_t ignored = g_output_written ? ::write(STDERR_FILENO, kept, sizeof kept - 1)
+                                             : ::write(STDERR_FILENO, lost, sizeof lost - 1);
     static_cast<void>(ignored);
     // The handler was installed with SA_RESETHAND: once it returns, the signal raised here
     // ends the process by its default action.
@@ -58,6 +61,10 @@ void remove_on_signal(const std::string& path) {
     const std::size_t length = path.size() < PATH_MAX ? path.size() : 0;
     std::memcpy(g_remove_on_signal, path.data(), length);
     g_remove_on_signal[length] = '\0';
+}
+
+void output_written() noexcept {
+    g_output_written = 1;
 }
 
 signals_held::signals_held() {

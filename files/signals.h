@@ -19,6 +19,10 @@ void handle_signals();
 // arriving during the change. Does nothing until handle_signals() was called.
 void remove_on_signal(const std::string& path);
 
+// OUTPUT has its name: a terminating signal from now on says so instead of "not written". Call
+// with the signals held, together with the rename, so that no signal falls between the two.
+void output_written() noexcept;
+
 // Holds back the terminating signals for its lifetime, so that a file can be created and
 // registered with remove_on_signal with no gap between the two.
 class signals_held {

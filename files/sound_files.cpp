@@ -176,11 +176,124 @@ mode_t mode_for_new_file(const std::string& path) {
     return 0666 & ~mask;
 }
 
+// Where writing `path` lands: the end of its chain of symbolic links, which need not exist yet,
+// so that OUTPUT's link stays a link.
+std::string link_target(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return path;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) return path;
+        path = target.is_absolute() ? target.string()
+                                    : (std::filesystem::path(path).parent_path() / target).string();
+    }
+    return path;
+}
+
+// Clearing what killed writers left (temporaries.h) keeps a folder written again and again from
+// filling up; a folder that cannot be listed is the writing's to report.
+void sweep_stale_temporaries(const std::filesystem::path& directory) {
+    try {
+        remove_stale_temporaries(directory.string());
+    } catch (const file_error&) {
+    }
+}
+
+bool is_riff(int format) {
+    const int container = format & SF_FORMAT_TYPEMASK;
+    return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
+}
+
+// 0 for an encoding whose size varies (ADPCM, GSM, FLAC, the lossy codecs).
+int bytes_per_sample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// Where libsndfile's log of opening a container states the length its header declares: the
+// data size in bytes (less the chunk's own header), or for AIFF the frame count.
+struct declared_length {
+    int container;
+    const char* label; // a line of the log starts with it, then " :"
+    long long header_bytes;
+    bool counts_frames;
+    bool in_32_bits; // whose writers to a pipe mark the size unknown instead
+};
+constexpr declared_length k_declared_lengths[] = {
+    {SF_FORMAT_WAV, "data", 0, false, true},     {SF_FORMAT_WAVEX, "data", 0, false, true},
+    {SF_FORMAT_W64, "data", 24, false, false},   {SF_FORMAT_RF64, "Data size", 0, false, false},
+    {SF_FORMAT_AU, "Data Size", 0, false, true}, {SF_FORMAT_AIFF, "Frames", 0, true, false},
+};
+
+// From here a 32-bit size is a streaming writer's (sox's, ours) mark of a length not known.
+constexpr long long k_unknown_size_marks = 0x7FFFF000;
+
+// The number after `label` on a line of `log` of its own; -1 when there is none.
+long long logged_number(const std::string& log, const std::string& label) {
+    std::size_t line = 0;
+    while (line < log.size()) {
+        const std::size_t end = std::min(log.find('\n', line), log.size());
+        const std::size_t text = log.find_first_not_of(' ', line);
+        if (text < end && log.compare(text, label.size(), label) == 0) {
+            const std::size_t colon = log.find_first_not_of(' ', text + label.size());
+            if (colon < end && log[colon] == ':')
+                return std::strtoll(log.c_str() + colon + 1, nullptr, 10);
+        }
+        line = end + 1;
+    }
+    return -1;
+}
+
+// The frames the header of `file` declares where its container states a length; 0 when it
+// states none or one that cannot be counted in frames (a compressed encoding, a size left
+// unknown). libsndfile's own count stops at the end of the file, hiding a truncation.
+sf_count_t declared_frames(SNDFILE* file, const SF_INFO& info) {
+    const int frame_bytes = bytes_per_sample(info.format) * info.channels;
+    const auto length =
+        std::find_if(std::begin(k_declared_lengths), std::end(k_declared_lengths),
+                     [&info](const declared_length& each) {
+                         return each.container == (info.format & SF_FORMAT_TYPEMASK);
+                     });
+    if (length == std::end(k_declared_lengths) || frame_bytes == 0) return 0;
+    std::string log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    log.resize(std::strlen(log.c_str()));
+    const long long stated = logged_number(log, length->label);
+    if (length->counts_frames) return std::max(stated, 0LL);
+    const bool known =
+        stated > length->header_bytes && !(length->in_32_bits && stated >= k_unknown_size_marks);
+    return known ? (stated - length->header_bytes) / frame_bytes : 0;
+}
+
 } // namespace
+
+// The RIFF sizes are 32 bits: the data must leave room below 4 GiB for the header and the
+// metadata chunks after it.
+sf_count_t riff_bytes_left(int format, int channels, sf_count_t frames) {
+    constexpr sf_count_t k_riff_limit = (sf_count_t{1} << 32) - (sf_count_t{1} << 20);
+    return k_riff_limit - frames * channels * bytes_per_sample(format);
+}
 
 sound_input::sound_input(const std::string& path) : path_(path) {
     if (is_standard_stream(path)) {
         file_ = open_standard_input(info_, streamed_);
+        declared_frames_ = declared_frames(file_, info_);
         return;
     }
     descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -188,6 +301,7 @@ sound_input::sound_input(const std::string& path) : path_(path) {
         throw system_failure(failure::input, "cannot open INPUT " + in_quotes(path));
     const bool is_directory = ::fstat(descriptor_, &identity_) == 0 && S_ISDIR(identity_.st_mode);
     if (!is_directory) file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
+    declared_frames_ = declared_frames(file_, info_);
     if (file_) {
         wav_samples_ = wav_sample_reader::open(file_, descriptor_, info_);
         return;
@@ -220,10 +334,8 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
 
 sf_count_t sound_input::frames_missing() const noexcept {
     // An MPEG file's count is an estimate from its bitrate and length, off either way for a
-    // whole file, so falling short of it proves nothing.
-    const bool estimated = (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-    const bool declared = info_.frames != SF_COUNT_MAX && !streamed_ && !estimated;
-    return declared && info_.frames > frames_read_ ? info_.frames - frames_read_ : 0;
+    // whole file, so falling short of it proves nothing; neither does a pipe's.
+    return !streamed_ && declared_frames_ > frames_read_ ? declared_frames_ - frames_read_ : 0;
 }
 
 std::vector<int> sound_input::channel_map() const {
@@ -234,10 +346,12 @@ std::vector<int> sound_input::channel_map() const {
 }
 
 bool sound_input::is_same_file(const std::string& path) const {
-    if (descriptor_ < 0 || is_standard_stream(path)) return false;
+    if (descriptor_ < 0) return false;
+    // "-" is whatever standard output was redirected to, INPUT itself with ">>".
     struct stat other {};
-    return ::stat(path.c_str(), &other) == 0 && other.st_dev == identity_.st_dev &&
-           other.st_ino == identity_.st_ino;
+    const int found =
+        is_standard_stream(path) ? ::fstat(STDOUT_FILENO, &other) : ::stat(path.c_str(), &other);
+    return found == 0 && other.st_dev == identity_.st_dev && other.st_ino == identity_.st_ino;
 }
 
 namespace {
@@ -316,7 +430,7 @@ output_encoding output_format(const std::string& path, const std::string& type, 
 }
 
 sound_output::sound_output(const std::string& path, const output_description& description)
-    : path_(path), channels_(description.channels) {
+    : path_(path), target_(link_target(path)), channels_(description.channels) {
     SF_INFO info{};
     info.channels = description.channels;
     info.samplerate = description.sample_rate;
@@ -326,11 +440,23 @@ sound_output::sound_output(const std::string& path, const output_description& de
     if (!map.empty() && info.channels > 2 && (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV)
         info.format = SF_FORMAT_WAVEX | (info.format & SF_FORMAT_SUBMASK);
     if (is_standard_stream(path)) {
-        file_ = open_standard_output(info, wav_channel_mask(map), wav_stream_);
+        file_ = open_output_stream(STDOUT_FILENO, "standard output", info, wav_channel_mask(map),
+                                   wav_stream_);
+    } else if (open_existing_stream()) {
+        file_ = open_output_stream(stream_descriptor_, "OUTPUT " + in_quotes(path_), info,
+                                   wav_channel_mask(map), wav_stream_);
     } else {
         open_temporary_file();
+        if (is_riff(info.format) && riff_bytes_left(info.format, info.channels, info.frames) < 0) {
+            info.format = SF_FORMAT_RF64 | (info.format & SF_FORMAT_SUBMASK);
+            container_note_ = "OUTPUT is RF64: its data passes the 4 GiB a WAV file can hold";
+        }
         file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
     }
+    // A piped WAV marks its length unknown, which readers take as "to the end".
+    if (is_riff(info.format) && !wav_stream_)
+        riff_bytes_left_ = riff_bytes_left(info.format, info.channels, 0);
+    format_ = info.format;
     if (!file_) {
         const std::string reason = sf_strerror(nullptr);
         discard();
@@ -361,11 +487,26 @@ sound_output::sound_output(const std::string& path, const output_description& de
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
-void sound_output::open_temporary_file() {
-    const std::filesystem::path target(path_);
+bool sound_output::open_existing_stream() {
     struct stat existing {};
-    if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+    if (::stat(target_.c_str(), &existing) != 0 || S_ISREG(existing.st_mode) ||
+        S_ISDIR(existing.st_mode))
+        return false;
+    stream_descriptor_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (stream_descriptor_ < 0)
+        throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_));
+    return true;
+}
+
+void sound_output::open_temporary_file() {
+    const std::filesystem::path target(target_);
+    struct stat existing {};
+    const bool exists = ::stat(target_.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
         throw file_error(failure::output, "OUTPUT " + in_quotes(path_) + " is a directory");
+    // As cp does: a write-protected file is not the user's to replace (root may).
+    if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+        throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_));
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     const std::string file_name = target.filename().string();
@@ -374,13 +515,17 @@ void sound_output::open_temporary_file() {
                                               std::to_string(file_name.size()) +
                                               " bytes long; that directory takes at most " +
                                               std::to_string(name_limit(directory)));
-    std::string name;
-    descriptor_ = create_temporary_file(directory, file_name, name);
+    sweep_stale_temporaries(directory);
+    descriptor_ = open_unnamed_temporary(directory);
+    unnamed_ = descriptor_ >= 0;
+    if (!unnamed_ && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
+                                                  in_quotes(directory.string()));
+    if (!unnamed_) descriptor_ = create_temporary_file(directory, file_name, temporary_path_);
     if (descriptor_ < 0)
         throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_) + " into " +
                                                   in_quotes(directory.string()));
-    temporary_path_ = name;
-    ::fchmod(descriptor_, mode_for_new_file(path_));
+    ::fchmod(descriptor_, mode_for_new_file(target_));
 }
 
 sound_output::~sound_output() {
@@ -395,10 +540,20 @@ void sound_output::discard() noexcept {
     temporary_path_.clear();
     if (descriptor_ >= 0) ::close(descriptor_);
     descriptor_ = -1;
+    if (stream_descriptor_ >= 0) ::close(stream_descriptor_);
+    stream_descriptor_ = -1;
     remove_on_signal({});
 }
 
 void sound_output::write(const float* interleaved, sf_count_t frames) {
+    if (riff_bytes_left_) {
+        *riff_bytes_left_ -= frames * channels_ * bytes_per_sample(format_);
+        if (*riff_bytes_left_ < 0)
+            throw file_error(failure::output,
+                             "OUTPUT " + in_quotes(path_) +
+                                 " would pass the 4 GiB a WAV file can hold; give --type rf64 "
+                                 "(or w64, caf) when INPUT's length is not known");
+    }
     if (clamps_) {
         clamped_.assign(interleaved, interleaved + frames * channels_);
         for (float& sample : clamped_)
@@ -425,18 +580,29 @@ void sound_output::commit() {
         throw file_error(failure::output, "cannot finish OUTPUT " + in_quotes(path_) + ": " +
                                               sf_error_number(closed));
     if (wav_stream_) wav_stream_->finish();
-    if (descriptor_ < 0) return; // standard output: nothing to rename
+    if (descriptor_ < 0) return; // a stream: nothing to rename
     // On disk before it takes OUTPUT's name, so a crash never leaves a truncated OUTPUT.
     if (::fsync(descriptor_) != 0)
         throw system_failure(failure::output, "cannot finish OUTPUT " + in_quotes(path_));
-    if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+    const std::filesystem::path target(target_);
+    if (unnamed_ &&
+        !name_temporary_file(descriptor_, target.has_parent_path() ? target.parent_path() : ".",
+                             target.filename().string(), temporary_path_))
         throw system_failure(failure::output,
-                             "cannot rename the finished file to OUTPUT " + in_quotes(path_));
-    temporary_path_.clear();
+                             "cannot name the finished file of OUTPUT " + in_quotes(path_));
+    {
+        // A signal now would find OUTPUT written and the registration gone, or neither.
+        const signals_held held;
+        if (::rename(temporary_path_.c_str(), target_.c_str()) != 0)
+            throw system_failure(failure::output,
+                                 "cannot rename the finished file to OUTPUT " + in_quotes(path_));
+        temporary_path_.clear();
+        remove_on_signal({});
+        output_written();
+    }
     // Closed only now: the lock stays until the file is OUTPUT, whose samples fsync has
     // already seen to the disk.
     ::close(std::exchange(descriptor_, -1));
-    remove_on_signal({});
     keep_name_durable();
 }
 
@@ -444,7 +610,7 @@ void sound_output::commit() {
 // OUTPUT (or none) under the name, whole either way. Filesystems that cannot sync a directory
 // keep the rename as durable as they keep anything, so a failure here is not an error.
 void sound_output::keep_name_durable() const {
-    const std::filesystem::path directory = std::filesystem::path(path_).parent_path();
+    const std::filesystem::path directory = std::filesystem::path(target_).parent_path();
     const int descriptor =
         ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0) return;

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,8 @@ public:
     // that is not a finite number, naming its frame and channel.
     sf_count_t read(float* interleaved, sf_count_t frames);
     // Frames the header declared beyond those read so far; 0 when it declared none (a pipe,
-    // a format without a count), only estimated them (MPEG) or no more.
+    // a container without a length, a compressed encoding), only estimated them (MPEG) or no
+    // more.
     sf_count_t frames_missing() const noexcept;
 
     // Whether `path` names this very file (the same inode, whatever the spelling or links).
@@ -61,6 +63,7 @@ private:
     SNDFILE* file_ = nullptr;
     std::unique_ptr<wav_sample_reader> wav_samples_; // null: libsndfile reads the samples
     sf_count_t frames_read_ = 0;
+    sf_count_t declared_frames_ = 0; // by the header, however few the file holds; 0: unknown
 };
 
 // "a NaN sample at frame F, channel C" (or "an infinite ...") for the first sample of
@@ -89,11 +92,18 @@ struct output_encoding {
 output_encoding output_format(const std::string& path, const std::string& type, int input_format,
                               const std::string& sample_format, int channels, int sample_rate);
 
-// Writes OUTPUT through a locked temporary file beside it (temporaries.h), which becomes OUTPUT
-// only in commit(): until then an existing OUTPUT is untouched, and a failure, destruction or
-// terminating signal before commit() removes the temporary file. OUTPUT "-" is standard output,
-// written as the samples come. Throws file_error(output) on every failure. Samples must be finite;
-// the caller stops any other before it gets here.
+// Bytes a WAV of `frames` frames leaves below the 4 GiB its 32-bit sizes reach; negative past
+// it, where OUTPUT becomes RF64.
+sf_count_t riff_bytes_left(int format, int channels, sf_count_t frames);
+
+// Writes OUTPUT through a locked temporary file beside it (temporaries.h), unnamed where the file
+// system allows, which becomes OUTPUT only in commit(): until then an existing OUTPUT is
+// untouched, and a failure, destruction, terminating signal or crash before commit() leaves no
+// temporary file. A symbolic link is written through: its target is replaced, beside itself. An
+// existing OUTPUT that is not a regular file (a device, a FIFO) and OUTPUT "-", standard output,
+// are written as the samples come. Throws file_error(output) on every failure, a write-protected
+// OUTPUT included (EACCES). Samples must be finite; the caller stops any other before it gets
+// here.
 struct output_description {
     int format = 0; // from output_format()
     int channels = 0;
@@ -116,6 +126,8 @@ public:
 
     // What OUTPUT's container could not keep of the metadata, for a note; empty when nothing.
     const std::string& metadata_lost() const noexcept { return metadata_lost_; }
+    // Why OUTPUT's container is not the one asked for (RF64 for a WAV past 4 GiB); or empty.
+    const std::string& container_note() const noexcept { return container_note_; }
 
     // True where the encoder's output may depend on how the samples are split among calls:
     // Vorbis shapes its blocks from what each call brings, so the same samples written in
@@ -130,16 +142,23 @@ public:
     void commit();
 
 private:
+    bool open_existing_stream();
     void open_temporary_file();
     void discard() noexcept;
     void keep_name_durable() const;
 
-    std::string path_;
+    std::string path_;   // as the user gave it, for messages
+    std::string target_; // what is replaced: path_ with its symbolic links followed
     std::string temporary_path_;
     std::string metadata_lost_;
+    std::string container_note_;
     int channels_;
-    int descriptor_ = -1;                    // -1 for standard output
-    std::unique_ptr<wav_stream> wav_stream_; // a WAV to a pipe goes through it
+    int format_ = 0;
+    std::optional<sf_count_t> riff_bytes_left_; // a WAV's, before the 4 GiB it cannot pass
+    int descriptor_ = -1;                       // the temporary file; -1 for a stream
+    int stream_descriptor_ = -1;                // an existing OUTPUT that is a device or a FIFO
+    bool unnamed_ = false;                      // the temporary file has no name until commit()
+    std::unique_ptr<wav_stream> wav_stream_;    // a WAV to a pipe goes through it
     SNDFILE* file_ = nullptr;
     bool clamps_ = false;
     bool follows_call_sizes_ = false;

@@ -128,15 +128,15 @@ int write_all(int descriptor, const char* bytes, std::size_t count) {
     return 0;
 }
 
-[[noreturn]] void throw_write_failure(int system_error) {
+[[noreturn]] void throw_write_failure(int descriptor, int system_error) {
+    const std::string what = descriptor == STDOUT_FILENO ? "standard output" : "OUTPUT";
     throw file_error(failure::output,
-                     std::string("cannot write to standard output: ") + std::strerror(system_error),
-                     system_error);
+                     "cannot write to " + what + ": " + std::strerror(system_error), system_error);
 }
 
-SNDFILE* open_streamed_wav(SF_INFO& info, unsigned channel_mask,
+SNDFILE* open_streamed_wav(int descriptor, SF_INFO& info, unsigned channel_mask,
                            std::unique_ptr<wav_stream>& stream) {
-    stream = std::make_unique<wav_stream>(streamed_wav_header(info, channel_mask));
+    stream = std::make_unique<wav_stream>(streamed_wav_header(info, channel_mask), descriptor);
     SF_INFO raw = info;
     raw.format = SF_FORMAT_RAW | (info.format & SF_FORMAT_SUBMASK) | SF_ENDIAN_LITTLE;
     return sf_open_virtual(&stream->io(), SFM_WRITE, &raw, stream.get());
@@ -144,7 +144,8 @@ SNDFILE* open_streamed_wav(SF_INFO& info, unsigned channel_mask,
 
 } // namespace
 
-wav_stream::wav_stream(std::string header) : held_(std::move(header)) {
+wav_stream::wav_stream(std::string header, int descriptor)
+    : held_(std::move(header)), descriptor_(descriptor) {
     // A pipe has no length and no place but the end; libsndfile asks for both all the same.
     io_.get_filelen = [](void* self) { return static_cast<wav_stream*>(self)->position_; };
     io_.seek = [](sf_count_t offset, int whence, void* self) -> sf_count_t {
@@ -168,11 +169,11 @@ sf_count_t wav_stream::write(const void* bytes, sf_count_t count) noexcept {
             system_error_ = ENOMEM;
             return 0;
         }
-        system_error_ = write_all(STDOUT_FILENO, held_.data(), held_.size());
+        system_error_ = write_all(descriptor_, held_.data(), held_.size());
         held_.clear();
         held_.shrink_to_fit();
     } else {
-        system_error_ = write_all(STDOUT_FILENO, data, static_cast<std::size_t>(count));
+        system_error_ = write_all(descriptor_, data, static_cast<std::size_t>(count));
     }
     if (system_error_ != 0) return 0;
     position_ += count;
@@ -181,13 +182,13 @@ sf_count_t wav_stream::write(const void* bytes, sf_count_t count) noexcept {
 
 void wav_stream::finish() {
     if (held_.empty()) return;
-    const int error = write_all(STDOUT_FILENO, held_.data(), held_.size());
+    const int error = write_all(descriptor_, held_.data(), held_.size());
     held_.clear();
-    if (error != 0) throw_write_failure(error);
+    if (error != 0) throw_write_failure(descriptor_, error);
 }
 
 void wav_stream::report_failure() const {
-    if (system_error_ != 0) throw_write_failure(system_error_);
+    if (system_error_ != 0) throw_write_failure(descriptor_, system_error_);
 }
 
 bool is_standard_stream(const std::string& path) {
@@ -213,21 +214,20 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed) {
     return file;
 }
 
-SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask,
-                              std::unique_ptr<wav_stream>& stream) {
-    if (::isatty(STDOUT_FILENO))
+SNDFILE* open_output_stream(int descriptor, const std::string& name, SF_INFO& info,
+                            unsigned channel_mask, std::unique_ptr<wav_stream>& stream) {
+    if (::isatty(descriptor))
         throw file_error(failure::output,
-                         "OUTPUT \"-\" is a terminal; send standard output to a file or a pipe");
-    if (seekable(STDOUT_FILENO)) return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
+                         name + " is a terminal; send the output to a file or a pipe");
+    if (seekable(descriptor)) return sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
     if (!listed(k_piped_output, info.format))
-        throw file_error(failure::output, "standard output is a pipe, and " +
-                                              container_name(info.format) +
+        throw file_error(failure::output, name + " is a pipe, and " + container_name(info.format) +
                                               " cannot be written to one; types that stream: " +
                                               k_piped_output_names + " (choose with --type)");
     const int container = info.format & SF_FORMAT_TYPEMASK;
     if (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX)
-        return open_streamed_wav(info, channel_mask, stream);
-    return sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
+        return open_streamed_wav(descriptor, info, channel_mask, stream);
+    return sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
 }
 
 } // namespace ns_audio_files

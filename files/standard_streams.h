@@ -26,7 +26,8 @@ SNDFILE* open_standard_input(SF_INFO& info, bool& streamed);
 // otherwise find a header alone, or part of one. libsndfile writes the samples through io().
 class wav_stream {
 public:
-    explicit wav_stream(std::string header);
+    // Writes to `descriptor`, which stays the caller's.
+    wav_stream(std::string header, int descriptor);
     wav_stream(const wav_stream&) = delete;
     wav_stream& operator=(const wav_stream&) = delete;
 
@@ -35,7 +36,7 @@ public:
     // file_error(output) when standard output cannot be written.
     void finish();
     // After libsndfile failed to write: throws file_error(output) with the system's reason, if
-    // the failure was writing standard output.
+    // the failure was writing the descriptor.
     void report_failure() const;
 
 private:
@@ -44,14 +45,17 @@ private:
     SF_VIRTUAL_IO io_{};
     std::string held_;        // the header until it goes out
     sf_count_t position_ = 0; // bytes libsndfile has written, the header not counted
-    int system_error_ = 0;    // errno of a failed write, 0 for none
+    int descriptor_;
+    int system_error_ = 0; // errno of a failed write, 0 for none
 };
 
-// Opens standard output for `info` (channels, rate, format, and the frames to come, 0 when not
-// known). `channel_mask` is the WAV speaker mask of the channels, 0 when unknown. A WAV to a
-// pipe goes through `stream`, which must outlive the returned file. Throws file_error(output)
-// for a terminal, and for a container that cannot be written to a pipe, naming those that can.
-SNDFILE* open_standard_output(SF_INFO& info, unsigned channel_mask,
-                              std::unique_ptr<wav_stream>& stream);
+// Opens `descriptor`, standard output or an OUTPUT that is a device or a FIFO, named `name` in
+// messages ("standard output", "OUTPUT \"f\""), for `info` (channels, rate, format, and the
+// frames to come, 0 when not known). `channel_mask` is the WAV speaker mask of the channels, 0
+// when unknown. A WAV to a pipe goes through `stream`, which must outlive the returned file.
+// Throws file_error(output) for a terminal, and for a container that cannot be written to a
+// pipe, naming those that can.
+SNDFILE* open_output_stream(int descriptor, const std::string& name, SF_INFO& info,
+                            unsigned channel_mask, std::unique_ptr<wav_stream>& stream);
 
 } // namespace ns_audio_files

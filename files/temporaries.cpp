@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <memory>
+#include <random>
 
 namespace ns_audio_files {
 
@@ -65,6 +66,33 @@ bool remove_if_unlocked(int directory, const std::string& name) {
     return removed;
 }
 
+// The name of a temporary file for `file_name` in `directory`, its random part still "XXXXXX".
+std::string temporary_template(const std::filesystem::path& directory,
+                               const std::string& file_name) {
+    const std::size_t room = name_limit(directory) - 1 - k_marker.size() - k_random_length;
+    return (directory /
+            ("." + file_name.substr(0, room) + k_marker + std::string(k_random_length, 'X')))
+        .string();
+}
+
+void fill_random_part(std::string& path) {
+    static constexpr char k_letters[] =
+        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    static thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof k_letters - 2);
+    for (auto letter = path.end() - k_random_length; letter != path.end(); ++letter)
+        *letter = k_letters[pick(generator)];
+}
+
+// Links the open unnamed file to `path`: through /proc, which needs no privilege, or by the
+// descriptor itself where /proc is not mounted.
+int link_descriptor(int descriptor, const std::string& path) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(descriptor);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != ENOENT) return -1;
+    return ::linkat(descriptor, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
+}
+
 } // namespace
 
 std::size_t name_limit(const std::filesystem::path& directory) {
@@ -74,11 +102,8 @@ std::size_t name_limit(const std::filesystem::path& directory) {
 
 int create_temporary_file(const std::filesystem::path& directory, const std::string& file_name,
                           std::string& path) {
-    const std::size_t room = name_limit(directory) - 1 - k_marker.size() - k_random_length;
     for (;;) {
-        path = (directory /
-                ("." + file_name.substr(0, room) + k_marker + std::string(k_random_length, 'X')))
-                   .string();
+        path = temporary_template(directory, file_name);
         int descriptor = -1;
         {
             const signals_held held; // no signal between creating the file and registering it
@@ -87,6 +112,27 @@ int create_temporary_file(const std::filesystem::path& directory, const std::str
         }
         if (descriptor < 0 || lock_while_linked(descriptor)) return descriptor;
         ::close(descriptor);
+    }
+}
+
+int open_unnamed_temporary(const std::filesystem::path& directory) {
+    const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // The lock keeps a clean-up off the file once it has a name.
+    if (descriptor >= 0) lock_while_linked(descriptor);
+    return descriptor;
+}
+
+bool name_temporary_file(int descriptor, const std::filesystem::path& directory,
+                         const std::string& file_name, std::string& path) {
+    for (;;) {
+        path = temporary_template(directory, file_name);
+        fill_random_part(path);
+        const signals_held held; // no signal between naming the file and registering it
+        if (link_descriptor(descriptor, path) == 0) {
+            remove_on_signal(path);
+            return true;
+        }
+        if (errno != EEXIST) return false;
     }
 }
 

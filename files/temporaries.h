@@ -20,6 +20,16 @@ std::size_t name_limit(const std::filesystem::path& directory);
 int create_temporary_file(const std::filesystem::path& directory, const std::string& file_name,
                           std::string& path);
 
+// An unnamed, locked temporary file in `directory` (O_TMPFILE): a crash before it is named
+// leaves nothing behind. Returns -1 with errno set, EOPNOTSUPP, EISDIR or EINVAL where the
+// file system has no such files.
+int open_unnamed_temporary(const std::filesystem::path& directory);
+
+// Gives the unnamed temporary file `descriptor` a temporary file's name for `file_name` in
+// `directory`, registered for removal on a terminating signal. Returns false with errno set.
+bool name_temporary_file(int descriptor, const std::filesystem::path& directory,
+                         const std::string& file_name, std::string& path);
+
 // Removes the temporary files in `directory` whose writer is gone and returns their names,
 // sorted. Files another process still writes, and every other file, are left alone. Throws
 // file_error(output) when the directory cannot be read.

@@ -3,7 +3,6 @@ and the clean-up of the temporary files killed writers leave."""
 
 import contextlib
 import fcntl
-import io
 import json
 import os
 import re
@@ -14,7 +13,7 @@ import sys
 
 import psutil
 import pytest
-from conftest import ZQ_FILTER, noise, run_batch, same_bits, write_sound, zq_filter
+from conftest import noise, run_batch, same_bits, write_sound, zq_filter
 import soundfile
 from zqaudio import _engine
 
@@ -111,25 +110,22 @@ def test_refuses_outdir_among_the_inputs_before_any_work(inputs, tmp_path):
 
 
 def test_the_clean_up_leaves_a_live_writers_temporary_file(tmp_path):
-    """zq-filter blocked on a pipe midway through its input holds its temporary file."""
-    sound = io.BytesIO()
-    soundfile.write(sound, noise(48000, 2), 48000, format="WAV", subtype="FLOAT")
-    data = sound.getvalue()
-    os.mkfifo(tmp_path / "in.wav")
-    writer = subprocess.Popen([ZQ_FILTER, "--quiet", "--highpass", "100", tmp_path / "in.wav",
-                               tmp_path / "out.wav"])
-    with open(tmp_path / "in.wav", "wb") as pipe:
-        pipe.write(data[: len(data) // 2])
-        pipe.flush()
-        deadline = time.monotonic() + 30
-        while not (temporary := [n for n in os.listdir(tmp_path) if n.startswith(".out.wav")]):
-            assert time.monotonic() < deadline and writer.poll() is None
-            time.sleep(0.05)
-        assert _engine.remove_stale_temporaries(str(tmp_path)) == []
-        assert temporary[0] in os.listdir(tmp_path)
-        pipe.write(data[len(data) // 2:])
-    assert writer.wait(timeout=30) == 0
-    assert sorted(os.listdir(tmp_path)) == ["in.wav", "out.wav"]
+    """A temporary file whose writer still holds its lock stays; a dead writer's goes. zq-filter's
+    own are unnamed where the file system allows, so another process plays the live writer."""
+    live, stale = tmp_path / ".out.wav.zq-Live01", tmp_path / ".old.wav.zq-Stale1"
+    live.write_bytes(b"being written")
+    stale.write_bytes(b"a killed writer's")
+    holder = subprocess.Popen(
+        ["/usr/bin/python3", "-c", "import fcntl, sys; f = open(sys.argv[1], 'r+'); "
+         "fcntl.flock(f, fcntl.LOCK_EX); print(flush=True); sys.stdin.read()", live],
+        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        holder.stdout.readline()
+        assert _engine.remove_stale_temporaries(str(tmp_path)) == [stale.name]
+        assert live.exists()
+    finally:
+        holder.stdin.close()
+        holder.wait(timeout=30)
 
 
 def stop(processes):

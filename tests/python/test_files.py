@@ -1,6 +1,7 @@
 """zqaudio.filter_file against zq-filter, byte for byte, and what it leaves behind when it fails."""
 
 import os
+import stat
 
 import numpy as np
 import pytest
@@ -98,3 +99,50 @@ def test_opus_output_is_resampled_after_the_filter_at_the_bitrate_asked(tmp_path
     power = np.abs(np.fft.rfft(samples[:, 0])) ** 2
     hz = np.fft.rfftfreq(len(samples), 1 / 48000)
     assert power[hz > 8000].mean() < 1e-4 * power[hz < 1000].mean()  # -24 dB an octave
+
+
+def as_nobody(call):
+    """call() in a child dropped to nobody when running as root; the name of what it raised."""
+    child = os.fork()
+    if child == 0:
+        try:
+            if os.geteuid() == 0:
+                os.setgid(65534)
+                os.setuid(65534)
+            call()
+            os._exit(0)
+        except PermissionError:
+            os._exit(13)
+        except BaseException:
+            os._exit(1)
+    return os.waitstatus_to_exitcode(os.waitpid(child, 0)[1])
+
+
+def test_outputs_that_are_not_plain_files_and_truncated_inputs(tmp_path):
+    source = write_sound(tmp_path / "in.wav", noise(3000, 1), 48000)
+    os.chmod(tmp_path, 0o777)
+    (tmp_path / "sub").mkdir(mode=0o777)
+    os.symlink("sub/target.wav", tmp_path / "link.wav")
+    zqaudio.filter_file(source, tmp_path / "link.wav", 300)
+    assert os.path.islink(tmp_path / "link.wav")
+    assert soundfile.info(tmp_path / "sub" / "target.wav").frames == 3000
+    try:
+        os.mknod(tmp_path / "null.wav", 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+        zqaudio.filter_file(source, tmp_path / "null.wav", 300)
+        assert stat.S_ISCHR(os.stat(tmp_path / "null.wav").st_mode)
+    except PermissionError:
+        pass  # no device nodes here
+    (tmp_path / ".plain.wav.zq-Stale1").write_bytes(b"a killed writer's")
+    zqaudio.filter_file(source, tmp_path / "plain.wav", 300)
+    assert not (tmp_path / ".plain.wav.zq-Stale1").exists()
+    (tmp_path / "locked.wav").write_bytes(b"precious")
+    os.chmod(tmp_path / "locked.wav", 0o444)
+    assert as_nobody(lambda: zqaudio.filter_file(source, tmp_path / "locked.wav", 300)) == 13
+    assert (tmp_path / "locked.wav").read_bytes() == b"precious"
+    whole = (tmp_path / "in.wav").read_bytes()
+    (tmp_path / "cut.wav").write_bytes(whole[:len(whole) // 3])
+    with pytest.warns(UserWarning, match="cut.wav\" is truncated: its header declares 3000"):
+        zqaudio.filter_file(tmp_path / "cut.wav", tmp_path / "out.wav", 300)
+    with pytest.raises(ValueError, match="--strict refuses it|is truncated"):
+        zqaudio.filter_file(tmp_path / "cut.wav", tmp_path / "out.wav", 300, strict=True)
+    assert not [name for name in os.listdir(tmp_path) if ".zq-" in name]

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <limits>
 #include <map>
 
@@ -85,6 +87,7 @@ const failure_case k_failures[] = {
     {"--gain 200", 1, "--gain 200: give decibels from -120 to 120"},
     {"", 1, "the same file", "in.wav", "in.wav"},
     {"", 1, "the same file", "in.wav", "link.wav"},
+    {"", 1, "the same file", "in.wav", "- >> in.wav"},
     {"", 3, "cannot write OUTPUT", "in.wav", "absent/out.wav"},
     {"--mix 3", 1,
      "cannot mix 2 channels to 3 channels; from 2 channels the supported layouts are: mono (1), "
@@ -128,6 +131,11 @@ const failure_case k_failures[] = {
     {"", 2, "is not audio", "0hz.wav"},
     {"", 2, "is not audio", "4294967295hz.wav"},
     {"--exact --lowpass 4000", 1, "4000 Hz is outside 200 .. 0.45 Hz for a 1 Hz stream", "1hz.wav"},
+    // libsndfile counts only the frames a file holds; the header tells what it should.
+    {"--strict", 2, "beyond.wav\" is truncated: its header declares 100000 frames, it holds 64",
+     "beyond.wav"},
+    {"--strict", 2, "cut.wav\" is truncated: its header declares 3000 frames", "cut.wav"},
+    {"--strict", 2, "cut.aiff\" is truncated: its header declares 3000 frames", "cut.aiff"},
 };
 
 // `count` samples of 0.25 but one.
@@ -156,19 +164,18 @@ const std::map<std::string, std::string> k_files = {
     {"0hz.wav", float_wav(1, 0, 16)},
     {"1hz.wav", float_wav(1, 1, 64)},
     {"4294967295hz.wav", float_wav(1, 0xFFFFFFFF, 64)},
-    // Accepted: libsndfile measures the data where the header lies about it.
-    {"no-frames.wav", float_wav(1, 48000, 0, {})},
     {"beyond.wav", float_wav(1, 48000, 100000)},
+    // Accepted: no length declared, a streaming writer's "unknown", a partial last frame.
+    {"no-frames.wav", float_wav(1, 48000, 0, {})},
     {"4gib.wav", float_wav(2, 48000, 0x1FFFFFFF)},
     {"partial-frame.wav", float_wav(3, 48000, 21)},
     {"2147483647hz.wav", float_wav(1, 0x7FFFFFFF, 64)},
 };
 
-// Accepted inputs, even under --strict: headers libsndfile measures past, and MP3s, whose
-// frame count is only an estimate (sox's is off for a whole file).
-const char* const k_accepted[] = {"no-frames.wav",     "beyond.wav", "4gib.wav",
-                                  "partial-frame.wav", "1hz.wav",    "2147483647hz.wav",
-                                  "cut.mp3",           "sox.mp3"};
+// Accepted inputs, even under --strict: headers that declare no length, whole files, and MP3s,
+// whose frame count is only an estimate (sox's is off for a whole file).
+const char* const k_accepted[] = {"no-frames.wav",    "4gib.wav",   "partial-frame.wav", "1hz.wav",
+                                  "2147483647hz.wav", "whole.aiff", "cut.mp3",           "sox.mp3"};
 
 // Every file in `directory` by name, with its bytes.
 std::map<std::string, std::string> contents(const fs::path& directory) {
@@ -186,11 +193,23 @@ void write_truncated_mp3(const fs::path& path) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 5);
 }
 
+// `whole`, 3000 frames, and `cut`, the same cut to its first third.
+void write_whole_and_cut(const fs::path& whole, const fs::path& cut, int format) {
+    sound content = test_signal(1, 48000, 3000);
+    content.format = format;
+    write_sound(whole, content);
+    const std::string bytes = file_bytes(whole);
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+}
+
 // Bad command lines and hostile files.
 TEST(ZqFilter, RefusesBadInputInOneLineAndWritesNothing) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
     write_truncated_mp3(scratch.work / "cut.mp3");
+    write_whole_and_cut(scratch.work / "whole.wav", scratch.work / "cut.wav", k_float_wav);
+    write_whole_and_cut(scratch.work / "whole.aiff", scratch.work / "cut.aiff",
+                        SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
     ASSERT_EQ(scratch.shell("sox -n -r 44100 -c 2 sox.mp3 synth 20 whitenoise vol 0.5").status, 0);
     fs::create_symlink("in.wav", scratch.work / "link.wav");
     for (const auto& [name, bytes] : k_files)
@@ -220,6 +239,153 @@ TEST(ZqFilter, RefusesBadInputInOneLineAndWritesNothing) {
         EXPECT_EQ(contents(scratch.work).size(), files) << "a file left behind";
         for (const float sample : read_sound(scratch.out).samples)
             ASSERT_TRUE(std::isfinite(sample));
+    }
+    const run_result cut = scratch.shell("zq-filter -q cut.wav out.wav");
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_NE(cut.err.find("warning: INPUT \"cut.wav\" is truncated: its header declares 3000 "
+                           "frames, it holds "),
+              std::string::npos)
+        << cut.err;
+}
+
+struct output_kind {
+    const char* name;
+    std::function<bool(const fs::path& work)> make; // false: not possible here, skipped
+    std::string command;                            // run in the scratch directory
+    int status;
+    std::function<void(const fs::path& work, const std::string& err)> check;
+};
+
+bool is_root() {
+    return geteuid() == 0;
+}
+
+// Run as nobody when the test runs as root, so that permissions hold.
+const std::string k_as_user =
+    is_root() ? "setpriv --reuid 65534 --regid 65534 --clear-groups " : "";
+
+void expect_audio(const fs::path& path) {
+    EXPECT_EQ(read_sound(path).samples.size(), 2000u) << path;
+}
+
+// A mono float W64 whose data passes 4 GiB, holes but for its header.
+bool write_sparse_w64(const fs::path& path) {
+    write_sound(path, {1, 48000, SF_FORMAT_W64 | SF_FORMAT_FLOAT, std::vector<float>(16)});
+    std::string bytes = file_bytes(path);
+    const uint64_t frames = (uint64_t{4400} << 20) / 4;
+    const std::size_t data = bytes.find("data");
+    const auto put = [&bytes](std::size_t at, uint64_t value) {
+        for (int i = 0; i < 8; ++i)
+            bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    put(16, data + 24 + frames * 4);
+    put(bytes.find("fact") + 24, frames);
+    put(data + 16, 24 + frames * 4);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, data + 24);
+    return truncate(path.c_str(), static_cast<off_t>(data + 24 + frames * 4)) == 0;
+}
+
+const output_kind k_output_kinds[] = {
+    {"a copy of /dev/null",
+     [](const fs::path& work) {
+         return mknod((work / "null.wav").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+     },
+     "zq-filter -q in.wav null.wav", 0,
+     [](const fs::path& work, const std::string&) {
+         EXPECT_TRUE(fs::is_character_file(work / "null.wav"));
+     }},
+    {"a FIFO", [](const fs::path& work) { return mkfifo((work / "fifo.wav").c_str(), 0666) == 0; },
+     "{ cat fifo.wav > ../got.wav & } && zq-filter -q in.wav fifo.wav; wait", 0,
+     [](const fs::path& work, const std::string&) {
+         EXPECT_TRUE(fs::is_fifo(work / "fifo.wav"));
+         expect_audio(work.parent_path() / "got.wav");
+     }},
+    {"a symbolic link",
+     [](const fs::path& work) {
+         std::ofstream(work / "sub" / "target.wav") << "an earlier result\n";
+         fs::create_symlink("sub/target.wav", work / "link.wav");
+         return true;
+     },
+     "zq-filter -q in.wav link.wav", 0,
+     [](const fs::path& work, const std::string&) {
+         EXPECT_TRUE(fs::is_symlink(work / "link.wav"));
+         expect_audio(work / "sub" / "target.wav");
+     }},
+    {"a dangling symbolic link",
+     [](const fs::path& work) {
+         fs::create_symlink("sub/new.wav", work / "dangling.wav");
+         return true;
+     },
+     "zq-filter -q in.wav dangling.wav", 0,
+     [](const fs::path& work, const std::string&) {
+         EXPECT_TRUE(fs::is_symlink(work / "dangling.wav"));
+         expect_audio(work / "sub" / "new.wav");
+     }},
+    {"a stale temporary file beside it",
+     [](const fs::path& work) {
+         std::ofstream(work / ".plain.wav.zq-Stale1") << "a killed writer's\n";
+         return true;
+     },
+     "zq-filter -q in.wav plain.wav", 0,
+     [](const fs::path& work, const std::string&) {
+         EXPECT_FALSE(fs::exists(work / ".plain.wav.zq-Stale1"));
+         expect_audio(work / "plain.wav");
+     }},
+    {"write-protected, another user's run",
+     [](const fs::path& work) {
+         std::ofstream(work / "locked.wav") << "an earlier result\n";
+         fs::permissions(work / "locked.wav", fs::perms(0444));
+         return true;
+     },
+     k_as_user + "'" ZQ_FILTER_PATH "' -q in.wav locked.wav", 3,
+     [](const fs::path& work, const std::string& err) {
+         EXPECT_NE(err.find("cannot write OUTPUT \"locked.wav\": Permission denied"),
+                   std::string::npos);
+         EXPECT_EQ(file_bytes(work / "locked.wav"), "an earlier result\n");
+     }},
+    // Stopped by the file size limit once the note is out.
+    {"a .wav past 4 GiB", [](const fs::path& work) { return write_sparse_w64(work / "big.w64"); },
+     "ulimit -f 64; zq-filter big.w64 big.wav", 3,
+     [](const fs::path& work, const std::string& err) {
+         EXPECT_NE(err.find("OUTPUT is RF64: its data passes the 4 GiB"), std::string::npos);
+         fs::remove(work / "big.w64");
+     }},
+    // As cp, root replaces it.
+    {"write-protected, root's run",
+     [](const fs::path& work) {
+         std::ofstream(work / "root.wav") << "an earlier result\n";
+         fs::permissions(work / "root.wav", fs::perms(0444));
+         return is_root();
+     },
+     "zq-filter -q in.wav root.wav", 0,
+     [](const fs::path& work, const std::string&) {
+         expect_audio(work / "root.wav");
+         EXPECT_EQ(fs::status(work / "root.wav").permissions(), fs::perms(0444));
+     }},
+};
+
+// An existing OUTPUT that is not a regular file is written into, a link written through, a
+// write-protected file refused; none of it leaves a temporary file behind.
+TEST(ZqFilter, WritesIntoWhatOutputIsAndLeavesNothingElse) {
+    const scratch_space scratch;
+    write_sound(scratch.in, test_signal(2, 48000, 1000));
+    fs::create_directories(scratch.work / "sub");
+    // Open to the user the runs are dropped to.
+    for (const fs::path& directory : {scratch.root, scratch.work, scratch.work / "sub"})
+        fs::permissions(directory, fs::perms::all);
+    fs::permissions(scratch.in, fs::perms(0644));
+    for (const output_kind& each : k_output_kinds) {
+        SCOPED_TRACE(each.name);
+        if (!each.make(scratch.work)) {
+            std::cout << "[  SKIPPED ] " << each.name << ": not possible here\n";
+            continue;
+        }
+        const run_result result = scratch.shell(each.command);
+        EXPECT_EQ(result.status, each.status) << result.err;
+        each.check(scratch.work, result.err);
+        for (const fs::path& directory : {scratch.work, scratch.work / "sub"})
+            for (const fs::directory_entry& entry : fs::directory_iterator(directory))
+                EXPECT_NE(entry.path().filename().string().find(".zq-"), 1u) << entry.path();
     }
 }
 
@@ -254,6 +420,7 @@ constexpr bool k_address_space_limitable = true;
 const stop_case k_stops[] = {
     {"SIGINT", 128 + SIGINT, "zq-filter: interrupted; OUTPUT was not written", SIGINT, {}},
     {"SIGTERM", 128 + SIGTERM, "zq-filter: interrupted; OUTPUT was not written", SIGTERM, {}},
+    {"SIGKILL", 128 + SIGKILL, "", SIGKILL, {}},
     {"SIGPIPE: OUTPUT - a pipe nobody reads", 3, "cannot write to standard output: Broken pipe", 0,
      [] {
          int ends[2];
@@ -270,8 +437,20 @@ const stop_case k_stops[] = {
      [] { limit(RLIMIT_AS, rlim_t{1} << 30); }, "--frames 1048576 --mix stereo"},
 };
 
+// Whether `child` holds a file of `directory` open: its temporary output, named or not.
+bool writes_into(pid_t child, const fs::path& directory) {
+    std::error_code error;
+    for (const fs::directory_entry& descriptor :
+         fs::directory_iterator("/proc/" + std::to_string(child) + "/fd", error)) {
+        const fs::path target = fs::read_symlink(descriptor.path(), error);
+        if (!error && target.parent_path() == directory) return true;
+    }
+    return false;
+}
+
 // Signals end the run at once, even blocked reading a FIFO; a closed pipe and a file size limit
-// fail the write instead of killing zq-filter. No temporary file stays behind.
+// fail the write instead of killing zq-filter. No temporary file stays behind, even after
+// SIGKILL.
 TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 10000));
@@ -296,7 +475,8 @@ TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
         if (each.signal_number) {
             const int writer = open(fifo.c_str(), O_WRONLY);
             ASSERT_EQ(write(writer, head.data(), head.size()), ssize_t(head.size()));
-            EXPECT_TRUE(appears([&] { return contents(scratch.work).size() > before.size(); }));
+            const fs::path work = fs::canonical(scratch.work);
+            EXPECT_TRUE(appears([&] { return writes_into(child, work); }));
             kill(child, each.signal_number);
             close(writer);
         }

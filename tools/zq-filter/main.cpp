@@ -169,8 +169,13 @@ Examples:
   zq-filter --route 1:0,0:1 in.wav swapped.wav                left and right swapped
 
 OUTPUT is written to a temporary file beside it and takes its name only when complete; on any
-failure an existing OUTPUT is left as it was. Through a pipe, INPUT may be WAV, AIFF, AU, W64,
-Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au; a redirected file takes any.
+failure an existing OUTPUT is left as it was, and not even SIGKILL strands the temporary file
+where the file system has unnamed ones (elsewhere the next run clears it away). A symbolic
+link is written through to its target; a device or a FIFO is written into, as standard output
+is; a write-protected OUTPUT is refused, as cp refuses it. A .wav whose data passes 4 GiB
+becomes RF64 (from a pipe, whose length is not known, it is refused at 4 GiB). Through a
+pipe, INPUT may be WAV, AIFF, AU, W64, Ogg or MP3, and OUTPUT wav, flac, ogg, opus, mp3 or au;
+a redirected file takes any.
 
 Exit status:
   0  success
