@@ -204,28 +204,6 @@ bool is_riff(int format) {
     return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
 }
 
-// 0 for an encoding whose size varies (ADPCM, GSM, FLAC, the lossy codecs).
-int bytes_per_sample(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-        return 1;
-    case SF_FORMAT_PCM_16:
-        return 2;
-    case SF_FORMAT_PCM_24:
-        return 3;
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-        return 4;
-    case SF_FORMAT_DOUBLE:
-        return 8;
-    default:
-        return 0;
-    }
-}
-
 // Where libsndfile's log of opening a container states the length its header declares: the
 // data size in bytes (less the chunk's own header), or for AIFF the frame count.
 struct declared_length {

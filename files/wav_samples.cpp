@@ -39,17 +39,9 @@ std::int32_t little_endian_32(const unsigned char* bytes) {
 
 // Bytes per sample of the encodings read here; 0 for any other.
 int encoded_sample_bytes(int encoding) {
-    switch (encoding) {
-    case SF_FORMAT_PCM_16:
-        return 2;
-    case SF_FORMAT_PCM_24:
-        return 3;
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-        return 4;
-    default:
-        return 0;
-    }
+    const bool read_here = encoding == SF_FORMAT_PCM_16 || encoding == SF_FORMAT_PCM_24 ||
+                           encoding == SF_FORMAT_PCM_32 || encoding == SF_FORMAT_FLOAT;
+    return read_here ? bytes_per_sample(encoding) : 0;
 }
 
 // `count` little-endian PCM samples of `encoding` from `bytes` into `samples`, scaled as libsndfile
@@ -80,6 +72,27 @@ void decode_samples(const unsigned char* bytes, std::size_t count, int encoding,
 }
 
 } // namespace
+
+int bytes_per_sample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
 
 std::unique_ptr<wav_sample_reader> wav_sample_reader::open(SNDFILE* file, int descriptor,
                                                            const SF_INFO& info) {

@@ -13,6 +13,10 @@
 
 namespace ns_audio_files {
 
+// Bytes per sample of a libsndfile `format`'s encoding; 0 for one whose size varies (ADPCM,
+// GSM, FLAC, the lossy codecs).
+int bytes_per_sample(int format);
+
 class wav_sample_reader {
 public:
     // A reader for `file`, which libsndfile has just opened on `descriptor` and not yet read;
