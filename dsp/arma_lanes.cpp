@@ -40,7 +40,7 @@ lanes_function path_function(lane_path path) {
 // Without a vector path the literal one: the scalar emulation of the lanes computes every lane
 // of its vectors one after the other, which measured slower than channel by channel in stereo.
 lane_path fastest_path() {
-    const instruction_set fastest = ns_primitives::fastest_instruction_set();
+    const instruction_set fastest = k_lane_kernels.fastest();
     return fastest == instruction_set::scalar ? lane_path::literal : path_of(fastest);
 }
 
