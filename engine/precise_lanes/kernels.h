@@ -1,7 +1,9 @@
 // The precise realization's section chains (transposed direct form II, double state), written
 // once over GCC's vector extension: element by element the same IEEE operations as scalar
 // code, with contraction off. Each path's translation unit instantiates them for its own
-// widths, so no code compiled for one instruction set is shared with another.
+// widths. Everything here has internal linkage: the vector types are the same in every unit,
+// and the linker would otherwise keep one unit's copy of a template for all of them, code
+// compiled for one instruction set then running on another's path.
 //
 // Several channels run one per lane. A lone channel runs its sections pipelined: lane k is
 // section k, working on the sample k steps behind the newest, so the sections' feedback loops
@@ -13,8 +15,11 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <utility>
 
 namespace ns_filter_engine::precise_lanes {
+namespace {
 
 // State magnitudes below this can no longer reach an output of the sample type; they are cleared
 // so that a decaying tail never runs through subnormal doubles, which are slow on common
@@ -102,39 +107,58 @@ struct pipeline {
     using M = lane_masks<P>;
 
     V b0{}, b1{}, b2{}, a1{}, a2{}, s0{}, s1{}, in{}, y{};
-    M lane_index{}, shift{};
 
-    pipeline(const block<sample>& b, double* state) {
-        for (int k = 0; k < P; ++k) {
-            lane_index[k] = k;
-            shift[k] = k == 0 ? P : k - 1; // lane k takes lane k - 1; lane 0 the new input
-        }
+    // Written out element by element, so that they are constants. (Filled in place: a vector
+    // returned would be passed as the instruction set decides.)
+    template <std::size_t... k>
+    static void lane_numbers(M& to, std::index_sequence<k...>) {
+        to = M{static_cast<long long>(k)...};
+    }
+    // Lane k takes lane k - 1 of the outputs; lane 0 the new input (lane 0 of the second
+    // operand).
+    template <std::size_t... k>
+    void shift_in(const V& inputs, std::index_sequence<k...>) {
+        in = __builtin_shufflevector(y, inputs, (k == 0 ? P : static_cast<int>(k) - 1)...);
+    }
+
+    // Lane by lane through arrays, which GCC follows where it cannot follow vector elements.
+    pipeline(const block<sample>& b, const double* state) {
+        V pipeline::*const members[] = {&pipeline::b0, &pipeline::b1, &pipeline::b2, &pipeline::a1,
+                                        &pipeline::a2, &pipeline::s0, &pipeline::s1};
+        double lanes[7][P] = {};
         for (int k = 0; k < S; ++k) {
             const biquad& q = b.sections[k];
-            b0[k] = q.b0, b1[k] = q.b1, b2[k] = q.b2, a1[k] = q.a1, a2[k] = q.a2;
-            s0[k] = state[2 * k], s1[k] = state[2 * k + 1];
+            const double values[7] = {q.b0, q.b1, q.b2, q.a1, q.a2, state[2 * k], state[2 * k + 1]};
+            for (int m = 0; m < 7; ++m)
+                lanes[m][k] = values[m];
         }
+        for (int m = 0; m < 7; ++m)
+            std::memcpy(&(this->*members[m]), lanes[m], sizeof(V));
     }
 
     // Every section's step from `in` to `y`, lane k section k's. (Vectors travel in members,
     // not arguments, whose passing would depend on the instruction set.)
-    void step() {
+    void step() { step_into(s0, s1); }
+    // The states it gives go to next0 and next1, which may be s0 and s1.
+    void step_into(V& next0, V& next1) {
         y = b0 * in + s0;
-        s0 = b1 * in - a1 * y + s1;
-        s1 = b2 * in - a2 * y;
+        next0 = b1 * in - a1 * y + s1;
+        next1 = b2 * in - a2 * y;
     }
     // The same where only the sections whose sample lies inside the block move on (step t of
     // the block is sample t - k for section k): filling and draining the pipeline.
     void partial_step(long t, long frames) {
-        const M behind = t - lane_index;
+        M behind;
+        lane_numbers(behind, std::make_index_sequence<P>());
+        behind = t - behind;
         const M active = (behind >= 0) & (behind < frames);
-        const V kept0 = s0, kept1 = s1;
-        step();
-        s0 = active ? s0 : kept0;
-        s1 = active ? s1 : kept1;
+        V next0, next1;
+        step_into(next0, next1);
+        s0 = active ? next0 : s0;
+        s1 = active ? next1 : s1;
     }
     // Each section's next input is the output of the one before it; the first's is x.
-    void advance(double x) { in = __builtin_shuffle(y, V{} + x, shift); }
+    void advance(double x) { shift_in(V{} + x, std::make_index_sequence<P>()); }
     double last_output() const { return y[S - 1]; }
 
     void store(double* state) const {
@@ -220,4 +244,5 @@ void filter_block(const block<sample>& b) {
     }
 }
 
+} // namespace
 } // namespace ns_filter_engine::precise_lanes
