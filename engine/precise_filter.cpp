@@ -187,6 +187,8 @@ void precise_filter::filter(sample* const* planes, sample* interleaved, long str
 template <typename sample>
 __attribute__((noinline)) void precise_filter::run(sample* const* planes, sample* interleaved,
                                                    long stride, long frames) {
+    // Neither side: the samples pass unchanged (a float through double and back is itself).
+    if (sections_.empty()) return;
     k_kernels<sample>.on(path_)({sections_.data(), static_cast<int>(sections_.size()),
                                  state_.data(), planes, interleaved, stride, channels_, frames});
 }

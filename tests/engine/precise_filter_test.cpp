@@ -225,6 +225,12 @@ TEST(PreciseFilter, EveryPathMatchesTheReferenceBitForBit) {
                                {6, {true, 40.0, false, 0.0}},    {4, {true, 300.0, true, 4000.0}},
                                {8, {false, 0.0, true, 12000.0}}, {6, {true, 25.0, true, 9000.0}},
                                {8, {true, 40.0, true, 20000.0}}};
+    // Neither side passes every sample unchanged.
+    const std::vector<float> noise = zq_test::random_floats(64 * 3, 4u);
+    std::vector<float> passed = noise;
+    filter_engine(48000.0, 3, {{false, 0.0, false, 0.0}, realization::precise, 4})
+        .process_interleaved(passed.data(), 64);
+    ASSERT_TRUE(zq_test::same_bits(passed, noise));
     std::vector<instruction_set> sets;
     for (const instruction_set set : {instruction_set::sse2, instruction_set::avx,
                                       instruction_set::neon, instruction_set::avx512}) {
