@@ -1,5 +1,5 @@
 // The filter engine's two realizations side by side, as a front-end drives them: band mode
-// (300 Hz .. 4 kHz) at 48 kHz, interleaved blocks of 1024 frames, mono and stereo. The
+// (300 Hz .. 4 kHz) at 48 kHz, interleaved blocks of 1024 frames, mono, stereo and 8 channels. The
 // counter "per sample/channel" (time per sample of one channel) is the figure to compare; precise
 // aims to stay within 1.5x of exact.
 //
@@ -39,8 +39,8 @@ void BM_EngineBand(benchmark::State& state, realization kind) {
     state.counters["per sample/channel"] =
         benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK_CAPTURE(BM_EngineBand, exact, realization::exact)->Arg(1)->Arg(2);
-BENCHMARK_CAPTURE(BM_EngineBand, precise, realization::precise)->Arg(1)->Arg(2);
+BENCHMARK_CAPTURE(BM_EngineBand, exact, realization::exact)->Arg(1)->Arg(2)->Arg(8);
+BENCHMARK_CAPTURE(BM_EngineBand, precise, realization::precise)->Arg(1)->Arg(2)->Arg(8);
 
 constexpr int k_tail_channels = 2;
 constexpr long k_tail_blocks = 8;
@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
         argc, argv, "per sample/channel",
         {{"BM_EngineBand/precise/1", "BM_EngineBand/exact/1", 1.5, "precise against exact, mono"},
          {"BM_EngineBand/precise/2", "BM_EngineBand/exact/2", 1.5, "precise against exact, stereo"},
+         {"BM_EngineBand/precise/2", "BM_EngineBand/precise/1", 0.55,
+          "precise, 2 channels against mono, per channel-sample"},
+         {"BM_EngineBand/precise/8", "BM_EngineBand/precise/1", 0.2,
+          "precise, 8 channels against mono, per channel-sample"},
          {"BM_EngineTail/exact_tail", "BM_EngineTail/exact_noise", 0.0,
           "exact, impulse tail against noise"},
          {"BM_EngineTail/precise_tail", "BM_EngineTail/precise_noise", 0.0,

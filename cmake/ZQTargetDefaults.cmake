@@ -51,16 +51,21 @@ function(zq_add_folder_library name)
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 endfunction()
 
-# The vector paths of `target`: on x86-64 the AVX translation units listed are compiled for
-# AVX (the others stay SSE2, and the AVX code runs only after a run-time check); NEON needs
-# nothing, as every 64-bit ARM processor has it. ZQ_FORCE_SCALAR builds the scalar reference
-# paths alone. See primitives/simd/paths.h.
+# The vector paths of `target`: on x86-64 the translation units listed after AVX are compiled
+# for AVX, those after AVX512 for AVX-512 (F, DQ, BW, VL); the others stay SSE2, and the wider
+# code runs only after a run-time check. A family without an AVX-512 unit leaves that set out
+# of its kernel table. NEON needs nothing, as every 64-bit ARM processor has
+# it. ZQ_FORCE_SCALAR builds the scalar reference paths alone. See primitives/simd/paths.h.
 function(zq_simd_sources target)
+    cmake_parse_arguments(PARSE_ARGV 1 set "" "" "AVX;AVX512")
     if(ZQ_FORCE_SCALAR)
         target_compile_definitions(${target} PRIVATE ZQ_FORCE_SCALAR)
     elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-        set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target}
+        set_source_files_properties(${set_AVX} TARGET_DIRECTORY ${target}
                                     PROPERTIES COMPILE_OPTIONS -mavx)
-        target_compile_definitions(${target} PRIVATE ZQ_SIMD_WITH_AVX)
+        set_source_files_properties(
+            ${set_AVX512} TARGET_DIRECTORY ${target}
+            PROPERTIES COMPILE_OPTIONS "-mavx512f;-mavx512dq;-mavx512bw;-mavx512vl")
+        target_compile_definitions(${target} PRIVATE ZQ_SIMD_WITH_AVX ZQ_SIMD_WITH_AVX512)
     endif()
 endfunction()

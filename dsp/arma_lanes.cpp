@@ -18,7 +18,7 @@ using ns_primitives::instruction_set;
 
 constexpr ns_primitives::simd::kernel_table<lanes_function> k_lane_kernels = {
     {lanes::filter_scalar, ZQ_SIMD_SSE2(lanes::filter_sse2), ZQ_SIMD_AVX(lanes::filter_avx),
-     ZQ_SIMD_NEON(lanes::filter_neon)}};
+     ZQ_SIMD_NEON(lanes::filter_neon), ZQ_SIMD_AVX512(lanes::filter_avx512)}};
 
 // Every path but the literal one runs the lanes on one instruction set, listed after literal in
 // instruction_set's order.
@@ -31,7 +31,8 @@ constexpr lane_path path_of(instruction_set set) {
 static_assert(set_of(lane_path::scalar) == instruction_set::scalar &&
               set_of(lane_path::sse2) == instruction_set::sse2 &&
               set_of(lane_path::avx) == instruction_set::avx &&
-              set_of(lane_path::neon) == instruction_set::neon);
+              set_of(lane_path::neon) == instruction_set::neon &&
+              set_of(lane_path::avx512) == instruction_set::avx512);
 
 lanes_function path_function(lane_path path) {
     return path == lane_path::literal ? nullptr : k_lane_kernels.on(set_of(path));
@@ -40,7 +41,7 @@ lanes_function path_function(lane_path path) {
 // Without a vector path the literal one: the scalar emulation of the lanes computes every lane
 // of its vectors one after the other, which measured slower than channel by channel in stereo.
 lane_path fastest_path() {
-    const instruction_set fastest = ns_primitives::fastest_instruction_set();
+    const instruction_set fastest = k_lane_kernels.fastest();
     return fastest == instruction_set::scalar ? lane_path::literal : path_of(fastest);
 }
 
@@ -78,8 +79,8 @@ const char* lane_path_name(lane_path path) {
 }
 
 bool lane_path_named(const char* name, lane_path& path) {
-    for (const lane_path candidate :
-         {lane_path::literal, lane_path::scalar, lane_path::sse2, lane_path::avx, lane_path::neon})
+    for (const lane_path candidate : {lane_path::literal, lane_path::scalar, lane_path::sse2,
+                                      lane_path::avx, lane_path::neon, lane_path::avx512})
         if (std::strcmp(name, lane_path_name(candidate)) == 0) {
             path = candidate;
             return true;

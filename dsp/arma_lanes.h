@@ -30,7 +30,7 @@ struct arma_sections {
 
 // `scalar` is the portable emulation of the vector lanes, there on every processor. The paths
 // after literal are the instruction sets of primitives/instruction_set.h, in its order.
-enum class lane_path { literal, scalar, sse2, avx, neon };
+enum class lane_path { literal, scalar, sse2, avx, neon, avx512 };
 
 // Whether this build contains `path` and the processor can run it (literal always can).
 ZQ_DSP_API bool lane_path_supported(lane_path path);

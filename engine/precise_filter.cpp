@@ -1,5 +1,10 @@
 #include "precise_filter.h"
 
+#include "precise_lanes/paths.h"
+
+#include <dsp/arma_lanes.h>
+#include <primitives/simd/dispatch.h>
+
 #if defined(__SSE2__)
 #include <xmmintrin.h>
 #endif
@@ -9,13 +14,14 @@
 #include <complex>
 #include <cstdint>
 #include <stdexcept>
-#include <type_traits>
 
 namespace ns_filter_engine {
 
 namespace {
 
 using complex = std::complex<double>;
+using ns_primitives::instruction_set;
+namespace simd = ns_primitives::simd;
 
 // The bilinear transform is taken at a sample rate of 2 (as scipy does), so s = 4 (1 - z^-1) /
 // (1 + z^-1) and the analog cut-off that lands on the digital one is 4 tan(pi f / rate).
@@ -69,67 +75,18 @@ public:
     subnormals_flushed& operator=(const subnormals_flushed&) = delete;
 };
 
-// State magnitudes below this can no longer reach an output of the sample type; they are cleared
-// so that a decaying tail never runs through subnormal doubles, which are slow on common
-// processors.
 template <typename sample>
-constexpr double k_negligible_state = 1e-200;
-template <>
-constexpr double k_negligible_state<double> = 1e-300;
-// Both sides at the highest order: 8 sections.
-constexpr std::size_t k_most_sections = 8;
+constexpr simd::kernel_table<precise_lanes::kernel<sample>> k_kernels = {
+    {precise_lanes::filter_scalar, ZQ_SIMD_SSE2(precise_lanes::filter_sse2),
+     ZQ_SIMD_AVX(precise_lanes::filter_avx), ZQ_SIMD_NEON(precise_lanes::filter_neon),
+     ZQ_SIMD_AVX512(precise_lanes::filter_avx512)}};
 
-// Transposed direct form II over the whole chain, one sample at a time, for `lanes` channels
-// side by side: the sections of a sample are independent chains of work from the sections of
-// the next, and the channels' feedback loops are independent of each other, which keeps the
-// processor busy. Each channel's arithmetic is the same whatever the number of lanes.
-// Two channels' values side by side (GCC's vector extension: element by element the same IEEE
-// operations as scalar code, and contraction stays off), or one channel's.
-using channel_pair = double __attribute__((vector_size(2 * sizeof(double))));
-template <typename value>
-constexpr int lanes_of = sizeof(value) / sizeof(double);
-inline double lane(double v, int) {
-    return v;
-}
-inline double lane(channel_pair v, int c) {
-    return v[c];
-}
-inline void set_lane(double& v, int, double to) {
-    v = to;
-}
-inline void set_lane(channel_pair& v, int c, double to) {
-    v[c] = to;
-}
-
-// The states are held in locals for the block, so that nothing the loop writes can alias them.
-// Channel c's samples are samples[c][i * stride] (1: planar, the channel count: interleaved).
-template <typename value, typename sample>
-void run_chains(const biquad* sections, std::size_t count, double* const* states,
-                sample* const* samples, long stride, long frames) {
-    constexpr int lanes = lanes_of<value>;
-    value s[2 * k_most_sections];
-    for (std::size_t k = 0; k < 2 * count; ++k)
-        for (int c = 0; c < lanes; ++c)
-            set_lane(s[k], c, states[c][k]);
-    for (long i = 0; i < frames; ++i) {
-        value x;
-        for (int c = 0; c < lanes; ++c)
-            set_lane(x, c, samples[c][i * stride]);
-        for (std::size_t k = 0; k < count; ++k) {
-            const biquad& q = sections[k];
-            const value y = q.b0 * x + s[2 * k];
-            s[2 * k] = q.b1 * x - q.a1 * y + s[2 * k + 1];
-            s[2 * k + 1] = q.b2 * x - q.a2 * y;
-            x = y;
-        }
-        for (int c = 0; c < lanes; ++c)
-            samples[c][i * stride] = static_cast<sample>(lane(x, c));
-    }
-    for (std::size_t k = 0; k < 2 * count; ++k)
-        for (int c = 0; c < lanes; ++c) {
-            const double kept = lane(s[k], c);
-            states[c][k] = std::abs(kept) < k_negligible_state<sample> ? 0.0 : kept;
-        }
+// The fastest path, or the reference when the exact realization is held to its literal one:
+// that choice, for tests and benchmarks, names the reference paths of both.
+instruction_set default_path() {
+    return ns_audio_dsp::lane_path_chosen() == ns_audio_dsp::lane_path::literal
+               ? instruction_set::scalar
+               : k_kernels<float>.fastest();
 }
 
 // butterworth_sections into order / 2 sections the caller provides, without allocating.
@@ -171,7 +128,8 @@ std::vector<biquad> butterworth_sections(design_kind kind, int order, double cut
 
 precise_filter::precise_filter(double rate, int channels, const filter_request& request, int order,
                                bool flush_subnormals)
-    : rate_(rate), channels_(channels), order_(order), flush_subnormals_(flush_subnormals) {
+    : rate_(rate), channels_(channels), order_(order), flush_subnormals_(flush_subnormals),
+      path_(default_path()) {
     // Room for both sides, so that retune never allocates.
     sections_.reserve(static_cast<std::size_t>(order));
     state_.reserve(2 * static_cast<std::size_t>(order) * static_cast<std::size_t>(channels));
@@ -202,40 +160,37 @@ void precise_filter::retune(const filter_request& request) noexcept {
 }
 
 void precise_filter::process_planar(float* const* channel_data, long frames) {
-    filter([channel_data](int c) { return channel_data[c]; }, 1, frames);
+    filter(channel_data, static_cast<float*>(nullptr), 1, frames);
 }
 
 void precise_filter::process_interleaved(double* samples, long frames) {
-    filter([samples](int c) { return samples + c; }, channels_, frames);
-}
-
-template <typename channel_start>
-void precise_filter::filter(channel_start start, long stride, long frames) {
-    if (!flush_subnormals_) return run(start, stride, frames);
-    const subnormals_flushed scope;
-    run(start, stride, frames);
+    filter(static_cast<double* const*>(nullptr), samples, channels_, frames);
 }
 
 // Kept out of line, so that none of its arithmetic can move across the mode changes of
 // filter.
-template <typename channel_start>
-__attribute__((noinline)) void precise_filter::run(channel_start start, long stride, long frames) {
-    using sample = std::remove_pointer_t<decltype(start(0))>;
-    const std::size_t per_channel = 2 * sections_.size();
-    int c = 0;
-    for (; c + 1 < channels_; c += 2) {
-        double* const pair[2] = {state_.data() + c * per_channel,
-                                 state_.data() + (c + 1) * per_channel};
-        sample* const pair_samples[2] = {start(c), start(c + 1)};
-        run_chains<channel_pair>(sections_.data(), sections_.size(), pair, pair_samples, stride,
-                                 frames);
-    }
-    if (c < channels_) {
-        double* const last = state_.data() + c * per_channel;
-        sample* const last_samples = start(c);
-        run_chains<double>(sections_.data(), sections_.size(), &last, &last_samples, stride,
-                           frames);
-    }
+bool precise_filter::use_path(instruction_set set) {
+    if (k_kernels<float>.on(set) == nullptr) return false;
+    path_ = set;
+    return true;
+}
+
+template <typename sample>
+void precise_filter::filter(sample* const* planes, sample* interleaved, long stride, long frames) {
+    if (!flush_subnormals_) return run(planes, interleaved, stride, frames);
+    const subnormals_flushed scope;
+    run(planes, interleaved, stride, frames);
+}
+
+// Kept out of line, so that none of its arithmetic can move across the mode changes of
+// filter.
+template <typename sample>
+__attribute__((noinline)) void precise_filter::run(sample* const* planes, sample* interleaved,
+                                                   long stride, long frames) {
+    // Neither side: the samples pass unchanged (a float through double and back is itself).
+    if (sections_.empty()) return;
+    k_kernels<sample>.on(path_)({sections_.data(), static_cast<int>(sections_.size()),
+                                 state_.data(), planes, interleaved, stride, channels_, frames});
 }
 
 void precise_filter::reset() {

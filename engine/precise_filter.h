@@ -6,6 +6,8 @@
 
 #include "section_plan.h"
 
+#include <primitives/instruction_set.h>
+
 #include <vector>
 
 namespace ns_filter_engine {
@@ -43,18 +45,26 @@ public:
 
     const std::vector<biquad>& sections() const noexcept { return sections_; }
 
+    // For tests and benchmarks: filters on `set` from now on, when this build and processor run
+    // it (else false, no change). The scalar set is the reference, channel by channel and
+    // section by section; by default the fastest set runs, or the reference when
+    // ns_audio_dsp::lane_path_select chose the literal path.
+    bool use_path(ns_primitives::instruction_set set);
+
 private:
     void design(const filter_request& request) noexcept;
-    // Channel c's samples start at start(c), one every `stride` elements.
-    template <typename channel_start>
-    void filter(channel_start start, long stride, long frames);
-    template <typename channel_start>
-    void run(channel_start start, long stride, long frames);
+    // Channel c's samples start at planes[c] (planar) or interleaved + c, one every `stride`
+    // elements.
+    template <typename sample>
+    void filter(sample* const* planes, sample* interleaved, long stride, long frames);
+    template <typename sample>
+    void run(sample* const* planes, sample* interleaved, long stride, long frames);
 
     double rate_;
     int channels_;
     int order_;
     bool flush_subnormals_;
+    ns_primitives::instruction_set path_;
     bool high_pass_ = false, low_pass_ = false;
     std::vector<biquad> sections_; // capacity for both sides
     std::vector<double> state_;    // two per section per channel; capacity for both sides

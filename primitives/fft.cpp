@@ -103,7 +103,7 @@ bool fft_path_supported(fft_path path) {
 }
 
 fft_path fft_active_path() {
-    return fastest_instruction_set();
+    return k_forward_paths.fastest();
 }
 
 void fft_forward_on(fft_path path, const fft_plan& plan, float* re, float* im, void* work) {

@@ -2,7 +2,6 @@
 
 #include <primitives/simd/paths.h>
 
-#include <initializer_list>
 #include <iterator>
 
 namespace ns_primitives {
@@ -22,6 +21,12 @@ bool instruction_set_runs(instruction_set set) {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx");
 #endif
+#if defined(ZQ_SIMD_HAS_AVX512)
+    case instruction_set::avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+#endif
 #if defined(ZQ_SIMD_HAS_NEON)
     case instruction_set::neon:
         return true;
@@ -33,8 +38,7 @@ bool instruction_set_runs(instruction_set set) {
 
 instruction_set fastest_instruction_set() {
     static const instruction_set fastest = [] {
-        for (const instruction_set set :
-             {instruction_set::avx, instruction_set::neon, instruction_set::sse2})
+        for (const instruction_set set : k_fastest_first)
             if (instruction_set_runs(set)) return set;
         return instruction_set::scalar;
     }();
@@ -42,7 +46,7 @@ instruction_set fastest_instruction_set() {
 }
 
 const char* instruction_set_name(instruction_set set) {
-    constexpr const char* names[] = {"scalar", "sse2", "avx", "neon"};
+    constexpr const char* names[] = {"scalar", "sse2", "avx", "neon", "avx512"};
     const auto index = static_cast<unsigned>(set);
     return index < std::size(names) ? names[index] : "unknown";
 }

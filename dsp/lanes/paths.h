@@ -20,5 +20,6 @@ void filter_scalar(const request& r);
 void filter_sse2(const request& r);
 void filter_avx(const request& r);
 void filter_neon(const request& r);
+void filter_avx512(const request& r);
 
 } // namespace ns_audio_dsp::lanes

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -17,7 +18,7 @@ using ns_audio_dsp::libdspaudio;
 using zq_test::filter_library;
 
 constexpr lane_path k_lane_paths[] = {lane_path::scalar, lane_path::sse2, lane_path::avx,
-                                      lane_path::neon};
+                                      lane_path::neon, lane_path::avx512};
 
 // Butterworth sections, so that a silent block decays into subnormal numbers.
 struct designed_sections {
@@ -39,7 +40,11 @@ struct designed_sections {
 TEST(ArmaLanes, EveryPathMatchesTheLiteralRoutinesBitForBit) {
     constexpr int block_frames[] = {7, 0, 1, 257, 3001};
     for (const lane_path path : k_lane_paths) {
-        if (!ns_audio_dsp::lane_path_supported(path)) continue;
+        if (!ns_audio_dsp::lane_path_supported(path)) {
+            std::printf("note: no %s path on this build or processor, not tested\n",
+                        ns_audio_dsp::lane_path_name(path));
+            continue;
+        }
         for (const bool two_stage : {false, true}) {
             for (int order = 1; order <= (two_stage ? 4 : 8); ++order) {
                 const designed_sections design(two_stage, order);

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -94,8 +96,8 @@ TEST(PreciseFilter, AgreesWithScipyOutputsAndResponse) {
 }
 
 // Interleaved noise filtered through the engine in blocks of `block` frames, with a reset and
-// a second pass: both passes must equal each channel run alone in one call (channels are
-// filtered side by side in pairs, so three channels take both paths).
+// a second pass: both passes must equal each channel run alone in one call (channels side by
+// side in lanes, one alone with its sections pipelined).
 TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
     constexpr long frames = 9000;
     engine_settings settings{{true, 40.0, true, 12000.0}, realization::precise, 8};
@@ -126,7 +128,7 @@ TEST(PreciseFilter, BlockSizeChannelCountAndResetLeaveTheBitsUnchanged) {
 }
 
 // Double samples go through the same arithmetic as float ones: for float-valued input, each
-// double output rounds to the float path's output, for the paired and the single lane alike.
+// double output rounds to the float path's output, for lanes and a lone channel alike.
 // The exact realization has no double path.
 TEST(PreciseFilter, DoubleSamplesRoundToTheFloatPathsOutput) {
     constexpr int channels = 3;
@@ -167,6 +169,93 @@ TEST(PreciseFilter, FlushingSubnormalsZeroesOnlyTheSubnormalOutputs) {
     EXPECT_GT(subnormal, 100);
     settings.kind = realization::exact;
     EXPECT_NE(check_settings(48000.0, 1, settings), "");
+}
+
+using ns_primitives::instruction_set;
+
+struct lane_case {
+    int order;
+    filter_request request;
+};
+
+// Noise in blocks of none, one and odd lengths, then silence long enough for the outputs to
+// decay into subnormal floats.
+constexpr long k_blocks[] = {0, 1, 333, 0, 2048, 17, 9000};
+constexpr long k_block_frames = 0 + 1 + 333 + 0 + 2048 + 17 + 9000;
+constexpr long k_noise_frames = 2400;
+
+// Float samples planar, double ones interleaved, as the engine hands them over.
+float& sample_at(std::vector<float>& samples, int, int c, long frame) {
+    return samples[c * k_block_frames + frame];
+}
+double& sample_at(std::vector<double>& samples, int channels, int c, long frame) {
+    return samples[frame * channels + c];
+}
+void filter_block(precise_filter& filter, float* samples, int channels, long done, long block) {
+    std::vector<float*> planes;
+    for (int c = 0; c < channels; ++c)
+        planes.push_back(samples + c * k_block_frames + done);
+    filter.process_planar(planes.data(), block);
+}
+void filter_block(precise_filter& filter, double* samples, int channels, long done, long block) {
+    filter.process_interleaved(samples + done * channels, block);
+}
+
+template <typename sample>
+std::vector<sample> filtered_on(instruction_set set, const lane_case& lanes, int channels) {
+    const std::vector<float> noise = zq_test::random_floats(k_block_frames * channels, 3u);
+    std::vector<sample> samples(noise.size());
+    for (int c = 0; c < channels; ++c)
+        for (long f = 0; f < k_noise_frames; ++f)
+            sample_at(samples, channels, c, f) = noise[f * channels + c];
+    precise_filter filter(48000.0, channels, lanes.request, lanes.order);
+    EXPECT_TRUE(filter.use_path(set));
+    long done = 0;
+    for (const long block : k_blocks) {
+        filter_block(filter, samples.data(), channels, done, block);
+        done += block;
+    }
+    return samples;
+}
+
+// Every vector path against the reference (the scalar set: channel by channel, section by
+// section), bit for bit: chains of 1 to 8 sections, 1 to 16 channels, float and double samples.
+TEST(PreciseFilter, EveryPathMatchesTheReferenceBitForBit) {
+    const lane_case cases[] = {{2, {true, 300.0, false, 0.0}},   {4, {false, 0.0, true, 4000.0}},
+                               {6, {true, 40.0, false, 0.0}},    {4, {true, 300.0, true, 4000.0}},
+                               {8, {false, 0.0, true, 12000.0}}, {6, {true, 25.0, true, 9000.0}},
+                               {8, {true, 40.0, true, 20000.0}}};
+    // Neither side passes every sample unchanged.
+    const std::vector<float> noise = zq_test::random_floats(64 * 3, 4u);
+    std::vector<float> passed = noise;
+    filter_engine(48000.0, 3, {{false, 0.0, false, 0.0}, realization::precise, 4})
+        .process_interleaved(passed.data(), 64);
+    ASSERT_TRUE(zq_test::same_bits(passed, noise));
+    std::vector<instruction_set> sets;
+    for (const instruction_set set : {instruction_set::sse2, instruction_set::avx,
+                                      instruction_set::neon, instruction_set::avx512}) {
+        if (precise_filter(48000.0, 1, cases[0].request, 2).use_path(set))
+            sets.push_back(set);
+        else
+            std::printf("note: no %s path on this build or processor, not tested\n",
+                        ns_primitives::instruction_set_name(set));
+    }
+    for (const lane_case& c : cases)
+        for (int channels = 1; channels <= 16; ++channels) {
+            const std::vector<float> single =
+                filtered_on<float>(instruction_set::scalar, c, channels);
+            const std::vector<double> wide =
+                filtered_on<double>(instruction_set::scalar, c, channels);
+            for (const instruction_set set : sets) {
+                SCOPED_TRACE(testing::Message()
+                             << ns_primitives::instruction_set_name(set) << ", order " << c.order
+                             << ", " << channels << " channels");
+                ASSERT_TRUE(zq_test::same_bits(filtered_on<float>(set, c, channels), single));
+                ASSERT_EQ(std::memcmp(filtered_on<double>(set, c, channels).data(), wide.data(),
+                                      wide.size() * sizeof(double)),
+                          0);
+            }
+        }
 }
 
 } // namespace

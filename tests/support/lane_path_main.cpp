@@ -1,5 +1,5 @@
 // The test main of the suites that filter through the lanes: `--lane-path=NAME` (literal,
-// scalar, sse2, avx, neon) runs the whole suite on that path instead of the fastest one.
+// scalar, sse2, avx, neon, avx512) runs the whole suite on that path instead of the fastest one.
 #include <dsp/arma_lanes.h>
 
 #include <gtest/gtest.h>

@@ -1,0 +1,13 @@
+#include "kernels.h"
+
+namespace ns_filter_engine::precise_lanes {
+
+// The reference: one channel at a time, its sections one after another.
+void filter_scalar(const block<float>& b) {
+    filter_block<1, 0>(b);
+}
+void filter_scalar(const block<double>& b) {
+    filter_block<1, 0>(b);
+}
+
+} // namespace ns_filter_engine::precise_lanes
