@@ -13,7 +13,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input fuzz_plugin)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input fuzz_plugin
+    fuzz_option_values fuzz_sound_output)
 
 build="$root/build-fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
