@@ -13,7 +13,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input fuzz_plugin)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_component fuzz_channel fuzz_dsp fuzz_sound_input fuzz_plugin
+    fuzz_option_values fuzz_sound_output)
 
 build="$root/build-fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -21,7 +22,9 @@ CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# A smaller quarantine of freed memory, and freed pages handed back to the system, keep a long run
+# of the file targets (the codecs allocate buffers of every size) well below libFuzzer's RSS limit.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=64:allocator_release_to_os_interval_ms=500
 export LSAN_OPTIONS=suppressions="$root/fuzz/system_leaks.supp":print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build/artifacts"

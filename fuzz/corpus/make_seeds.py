@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Writes the seed corpus of the fuzz targets: tiny audio files of the containers libsndfile
-reads, for fuzz_sound_input, and a few seeded byte strings for the other targets.
+reads, for fuzz_sound_input, option values for fuzz_option_values, and a few seeded byte strings for the other targets.
 Run from anywhere: /usr/bin/python3 fuzz/corpus/make_seeds.py"""
 import os
 import random
@@ -47,7 +47,22 @@ def byte_seeds(target, lengths):
         write(target, "seed%d" % index, bytes(generator.randrange(256) for _ in range(length)))
 
 
+def option_value_seeds():
+    # Lines: --highpass, --lowpass, --route, --mix, --gain, then --set KEY=VALUE each.
+    cases = {
+        "units": "300Hz\n4k\n0:1,1:0\n5.1\n-6\nhOrder=4\n",
+        "khz": "20.5kHz\n0.1K\n7:7\nstereo\n+120\nlPass=1\nlFrequency=3e0\n",
+        "bad": "12 Hz\n-4k\n0:1,0:1\n9.1\nnan\nhOrder\n=3\nhOrder=1x\n",
+        "empty": "\n\n\n\n\n",
+    }
+    os.makedirs(os.path.join(here, "fuzz_option_values"), exist_ok=True)
+    for name, text in cases.items():
+        write("fuzz_option_values", name, text.encode())
+
+
 audio_seeds()
+option_value_seeds()
 byte_seeds("fuzz_component", [16, 64, 256, 1024])
 byte_seeds("fuzz_channel", [16, 64, 256, 1024])
 byte_seeds("fuzz_dsp", [16, 64, 256, 1024])
+byte_seeds("fuzz_sound_output", [16, 64, 256, 1024])
