@@ -163,6 +163,9 @@ std::string optional_text(const std::optional<double>& value) {
 // Filter.__new__(Filter) makes an instance that holds no filter, and pybind11 would hand its
 // methods fresh memory that never was one: they refuse it instead.
 bool holds_filter(py::handle self) {
+    if (!py::isinstance<python_filter>(self))
+        throw py::type_error("a zqaudio.Filter method called on " +
+                             py::repr(py::type::of(self)).cast<std::string>());
     auto* const instance = reinterpret_cast<py::detail::instance*>(self.ptr());
     return py::detail::values_and_holders(instance).begin()->value_ptr() != nullptr;
 }

@@ -58,6 +58,8 @@ def test_an_instance_is_initialised_once_and_never_used_without():
     stream = zqaudio.Filter(48000, 1, highpass=300)
     with pytest.raises(TypeError, match="already initialised"):
         stream.__init__(44100, 2)
+    with pytest.raises(TypeError, match="method called on <class 'int'>"):
+        zqaudio.Filter.reset(5)
     assert (stream.rate, stream.channels) == (48000, 1)
 
 
