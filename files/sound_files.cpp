@@ -538,8 +538,13 @@ void sound_output::write(const float* interleaved, sf_count_t frames) {
             sample = std::clamp(sample, -1.0f, 1.0f);
         interleaved = clamped_.data();
     }
+    errno = 0;
     if (sf_writef_float(file_, interleaved, frames) != frames) {
         if (wav_stream_) wav_stream_->report_failure();
+        // libsndfile's own text for a failed write is only "System error."; the errno it
+        // leaves names the reason (a full disk, a file size limit).
+        if (errno != 0)
+            throw system_failure(failure::output, "cannot write OUTPUT " + in_quotes(path_));
         throw file_error(failure::output,
                          "cannot write OUTPUT " + in_quotes(path_) + ": " + sf_strerror(file_));
     }

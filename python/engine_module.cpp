@@ -160,6 +160,39 @@ std::string optional_text(const std::optional<double>& value) {
     return value ? py::repr(py::float_(*value)).cast<std::string>() : "None";
 }
 
+// Filter.__new__(Filter) makes an instance that holds no filter, and pybind11 would hand its
+// methods fresh memory that never was one: they refuse it instead.
+bool holds_filter(py::handle self) {
+    if (!py::isinstance<python_filter>(self))
+        throw py::type_error("a zqaudio.Filter method called on " +
+                             py::repr(py::type::of(self)).cast<std::string>());
+    auto* const instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+    return py::detail::values_and_holders(instance).begin()->value_ptr() != nullptr;
+}
+
+python_filter& initialised(py::handle self) {
+    if (!holds_filter(self))
+        throw py::type_error("this zqaudio.Filter was never initialised; make one with "
+                             "zqaudio.Filter(rate, channels, ...)");
+    return self.cast<python_filter&>();
+}
+
+// pybind11 would ignore a second __init__ without a word, leaving the caller a filter with
+// other settings than the ones just asked for.
+void refuse_second_init(py::class_<python_filter>& filter_class) {
+    const py::object construct = filter_class.attr("__init__");
+    filter_class.attr("__init__") = py::cpp_function(
+        [construct](py::handle self, py::args arguments, py::kwargs keywords) {
+            if (holds_filter(self))
+                throw py::type_error("this zqaudio.Filter is already initialised; make a new "
+                                     "one for other settings");
+            construct(self, *arguments, **keywords);
+        },
+        // Not named __init__: pybind11 would take it for a constructor and skip it on a second
+        // call, as it does the one it wraps.
+        py::is_method(filter_class), "Initialises the filter, once (see Filter).");
+}
+
 std::string filter_repr(const python_filter& filter) {
     const filter_choice& c = filter.choice();
     return "zqaudio.Filter(rate=" + py::repr(py::float_(filter.rate())).cast<std::string>() +
@@ -250,7 +283,7 @@ PYBIND11_MODULE(_engine, m) {
                                   "than the order-4 Butterworth it stands for.",
                                   PyExc_UserWarning, nullptr));
 
-    py::class_<python_filter>(
+    py::class_<python_filter> filter_class(
         m, "Filter", R"(Filter(rate, channels, highpass=None, lowpass=None, order=4, exact=False)
 
 The hl-pass filter over one stream, its history carried from call to call.
@@ -274,7 +307,9 @@ exact     False (the default): Butterworth high-pass and low-pass filters, -3 dB
 Raises ValueError for settings the engine refuses (with the reason), an order other than 4
 with exact=True, and an exact design that would be unstable or boost the signal at this
 rate; TypeError for arguments of the wrong type. An exact design that is usable but less
-accurate than its Butterworth issues a zqaudio.SoundnessWarning.)")
+accurate than its Butterworth issues a zqaudio.SoundnessWarning. A Filter is initialised once:
+calling __init__ again raises TypeError, and so does any method of one made without it.)");
+    filter_class
         .def(py::init([](double rate, int channels, std::optional<double> highpass,
                          std::optional<double> lowpass, int order, bool exact) {
                  return new python_filter(rate, channels,
@@ -282,8 +317,10 @@ accurate than its Butterworth issues a zqaudio.SoundnessWarning.)")
              }),
              py::arg("rate"), py::arg("channels"), py::arg("highpass") = py::none(),
              py::arg("lowpass") = py::none(), py::arg("order") = 4, py::arg("exact") = false)
-        .def("process", &python_filter::process, py::arg("x"),
-             R"(process(x) -> numpy.ndarray
+        .def(
+            "process", [](py::handle self, py::handle x) { return initialised(self).process(x); },
+            py::arg("x"),
+            R"(process(x) -> numpy.ndarray
 
 Filters the next block of the stream and returns it as a new array of x's shape.
 
@@ -303,11 +340,16 @@ one by frame and channel; nothing is filtered and the history stays as it was.
 Consecutive calls continue the stream: any split of a signal into blocks gives the same
 samples as one call. The GIL is released while filtering; calls on one Filter from several
 threads take turns.)")
-        .def("reset", &python_filter::reset,
-             "reset()\n\nClears the carried history: the next process() starts a new stream.")
-        .def_property_readonly("rate", &python_filter::rate, "Sample rate in Hz.")
-        .def_property_readonly("channels", &python_filter::channels, "Channel count.")
-        .def("__repr__", &filter_repr);
+        .def(
+            "reset", [](py::handle self) { initialised(self).reset(); },
+            "reset()\n\nClears the carried history: the next process() starts a new stream.")
+        .def_property_readonly(
+            "rate", [](py::handle self) { return initialised(self).rate(); }, "Sample rate in Hz.")
+        .def_property_readonly(
+            "channels", [](py::handle self) { return initialised(self).channels(); },
+            "Channel count.")
+        .def("__repr__", [](py::handle self) { return filter_repr(initialised(self)); });
+    refuse_second_init(filter_class);
 
     define_filter_file(m);
 

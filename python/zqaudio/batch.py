@@ -5,6 +5,7 @@ import argparse
 import contextlib
 import logging
 import os
+import signal
 import sys
 import time
 import warnings
@@ -34,7 +35,7 @@ written by then as done and stops: the same command resumes once a scheduler run
 
 Exit status: 0 every file written or skipped; 1 some file failed (each named on standard
 error with its reason); 2 bad command line, OUTDIR among the inputs, no cluster to run on, or
-the scheduler lost mid-batch."""
+the scheduler lost mid-batch; 130 interrupted (Ctrl-C: one line, finished files kept)."""
 
 # The local cluster serves only this machine: dask's HTTP servers otherwise listen on every
 # interface, and answer task keys, logs and call stacks to anyone who can reach them.
@@ -255,16 +256,23 @@ def loopback_nanny():
 def local_cluster(arguments):
     from dask.distributed import LocalCluster
 
-    # An explicit port 0 keeps two batches from contending for dask's default 8787.
-    cluster = LocalCluster(
-        host=LOOPBACK,
-        n_workers=arguments.workers,
-        threads_per_worker=1,
-        processes=True,
-        worker_class=loopback_nanny(),
-        dashboard_address=f"{LOOPBACK}:0",
-        scheduler_kwargs={"dashboard": arguments.dashboard},
-    )
+    # Ctrl-C reaches the whole process group. The worker processes inherit SIGINT ignored, and
+    # Python keeps it so: only the batch answers it, with one line instead of a traceback from
+    # every worker. The cluster starts in a second or two; a Ctrl-C meanwhile is lost.
+    answer = signal.signal(signal.SIGINT, signal.SIG_IGN)
+    try:
+        # An explicit port 0 keeps two batches from contending for dask's default 8787.
+        cluster = LocalCluster(
+            host=LOOPBACK,
+            n_workers=arguments.workers,
+            threads_per_worker=1,
+            processes=True,
+            worker_class=loopback_nanny(),
+            dashboard_address=f"{LOOPBACK}:0",
+            scheduler_kwargs={"dashboard": arguments.dashboard},
+        )
+    finally:
+        signal.signal(signal.SIGINT, answer)
     if arguments.dashboard:
         print(f"zqaudio.batch: dashboard at {cluster.dashboard_link}", file=sys.stderr)
     return cluster

@@ -63,7 +63,8 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     Raises ValueError for settings refused at the file's rate, input that is not audio or
     holds a NaN or infinite sample, a format output cannot hold, or output naming the input
     itself; OSError (FileNotFoundError, PermissionError, ...) for paths that cannot be read
-    or written; FloatingPointError if a filtered sample is not finite. Messages name the
+    or written, with the errno of a write that fails (ENOSPC for a full disk) and the reason
+    in the message; FloatingPointError if a filtered sample is not finite. Messages name the
     caller's paths.
     """
     said = _engine.filter_file(os.fspath(input), os.fspath(output), highpass, lowpass, order,

@@ -6,6 +6,7 @@ import fcntl
 import json
 import os
 import re
+import signal
 import subprocess
 import time
 
@@ -224,6 +225,20 @@ def test_a_lost_scheduler_is_reported_once_and_the_rerun_finishes(tmp_path):
     assert "failed" not in stderr and "Cancelled" not in stderr
     assert f"{lost[0]} done, 0 skipped, 0 failed" in stdout
 
+    # Ctrl-C as a terminal sends it, to the batch and its workers alike: one line, no traceback.
+    interrupted = subprocess.Popen([sys.executable, "-m", "zqaudio.batch", *SETTINGS,
+                                    "--workers", "1", folder, outdir], start_new_session=True,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    while set(os.listdir(outdir)) & set(names) == set(written):
+        assert time.monotonic() < deadline + 60 and interrupted.poll() is None
+        time.sleep(0.02)
+    os.killpg(interrupted.pid, signal.SIGINT)
+    stderr = interrupted.communicate(timeout=60)[1].splitlines()
+    assert interrupted.returncode == 130, stderr
+    assert all(line.startswith("zqaudio.batch: ") for line in stderr), stderr
+    assert stderr[-1].startswith("zqaudio.batch: interrupted; finished files are kept")
+
+    written = sorted(set(os.listdir(outdir)) & set(names))
     again = run_batch(*SETTINGS, "--workers", "1", folder, outdir)
     assert again.returncode == 0, again.stderr
     assert f"{16 - len(written)} done, {len(written)} skipped, 0 failed" in again.stdout

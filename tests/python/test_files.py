@@ -1,13 +1,18 @@
 """zqaudio.filter_file against zq-filter, byte for byte, and what it leaves behind when it fails."""
 
+import errno
 import os
+import resource
+import signal
 import stat
+import subprocess
+import sys
 
 import numpy as np
 import pytest
 import soundfile
 import zqaudio
-from conftest import noise, run_zq_filter, write_sound
+from conftest import ZQ_FILTER, noise, run_zq_filter, write_sound
 
 
 def tagged_flac(path, samples, rate):
@@ -84,6 +89,28 @@ def test_a_failure_leaves_the_output_as_it_was(tmp_path):
         assert ".out.wav." not in str(raised.value)  # never the hidden temporary file
     assert (tmp_path / "out.wav").read_bytes() == b"precious"
     assert sorted(os.listdir(tmp_path)) == ["in.wav", "nan.wav", "out.wav"]
+
+
+def test_a_failed_write_names_the_output_and_the_reason(tmp_path):
+    """A full disk in small: a file size limit fails the write, with EFBIG instead of ENOSPC."""
+    def limited():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+
+    source = write_sound(tmp_path / "in.wav", noise(70000, 2), 48000)
+    output = tmp_path / "out.wav"
+    reason = f'cannot write OUTPUT "{output}": {os.strerror(errno.EFBIG)}'
+    python = "import sys, zqaudio\ntry: zqaudio.filter_file(*sys.argv[1:], 300)\n" \
+             "except OSError as error: print(error.errno, error.strerror)"
+
+    def limited_run(*command):
+        return subprocess.run([*map(str, command), source, output], preexec_fn=limited,
+                              capture_output=True, text=True, timeout=60)
+
+    zq_filter = limited_run(ZQ_FILTER, "--highpass", 300)
+    assert zq_filter.returncode == 3 and reason in zq_filter.stderr
+    assert limited_run(sys.executable, "-c", python).stdout == f"{errno.EFBIG} {reason}\n"
+    assert os.listdir(tmp_path) == ["in.wav"]
 
 
 def test_opus_output_is_resampled_after_the_filter_at_the_bitrate_asked(tmp_path):

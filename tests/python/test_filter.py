@@ -49,6 +49,20 @@ def test_reset_starts_a_new_stream():
     assert same_bits(stream.process(samples), first)
 
 
+def test_an_instance_is_initialised_once_and_never_used_without():
+    blank = zqaudio.Filter.__new__(zqaudio.Filter)
+    for use in (lambda: blank.process(np.zeros(4, np.float32)), blank.reset,
+                lambda: blank.rate, lambda: blank.channels, lambda: repr(blank)):
+        with pytest.raises(TypeError, match="never initialised"):
+            use()
+    stream = zqaudio.Filter(48000, 1, highpass=300)
+    with pytest.raises(TypeError, match="already initialised"):
+        stream.__init__(44100, 2)
+    with pytest.raises(TypeError, match="method called on <class 'int'>"):
+        zqaudio.Filter.reset(5)
+    assert (stream.rate, stream.channels) == (48000, 1)
+
+
 @pytest.mark.parametrize("exact", [False, True])
 def test_dtypes_and_layouts(exact):
     """float32 stays float32; float64 stays float64 in the Butterworth, which then computes
