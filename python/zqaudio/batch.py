@@ -295,7 +295,13 @@ def dask_client(arguments):
             yield client
         return
     with local_cluster(arguments) as cluster, Client(cluster) as client:
-        yield client
+        try:
+            yield client
+        except KeyboardInterrupt:
+            # The scheduler runs in this process: a gather cut off by the interrupt would be
+            # logged as an error while the cluster closes.
+            logging.disable(logging.ERROR)
+            raise
 
 
 def run_jobs(client, jobs, settings):

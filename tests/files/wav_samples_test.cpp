@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -108,7 +109,10 @@ TEST_F(scratch_file, EveryLinearEncodingReadsAsLibsndfileReadsIt) {
                 const std::vector<float> expected = read_by_library(path_);
                 const std::vector<float> got = read_by_input(path_);
                 ASSERT_EQ(got.size(), expected.size());
-                EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(float)), 0);
+                EXPECT_TRUE(
+                    std::equal(got.begin(), got.end(), expected.begin(), [](float a, float b) {
+                        return std::memcmp(&a, &b, sizeof a) == 0;
+                    }));
             }
 }
 
