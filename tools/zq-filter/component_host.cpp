@@ -1,8 +1,8 @@
 #include "component_host.h"
 
 #include "settings.h"
-#include "tool_error.h"
 #include <files/engine_filter.h>
+#include <files/file_error.h>
 
 #include <engine/filter_engine>
 
@@ -12,6 +12,9 @@
 #include <filesystem>
 
 namespace zq_tool {
+
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 namespace {
 

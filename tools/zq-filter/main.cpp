@@ -6,12 +6,12 @@
 #include "build_description.h"
 #include "component_host.h"
 #include "option_suggestions.h"
-#include "precise_session.h"
+#include "precise_filter.h"
 #include "response_report.h"
 #include "settings.h"
 #include "soundness_gate.h"
 #include "stdout_capture.h"
-#include "tool_error.h"
+#include <files/file_error.h>
 #include <files/filter_file.h>
 #include <files/signals.h>
 #include <files/sound_files.h>
@@ -31,6 +31,9 @@
 #include <vector>
 
 namespace zq_tool {
+
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 namespace {
 

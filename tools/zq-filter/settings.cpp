@@ -1,6 +1,6 @@
 #include "settings.h"
 
-#include "tool_error.h"
+#include <files/file_error.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +9,9 @@
 #include <cstdlib>
 
 namespace zq_tool {
+
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 namespace {
 

@@ -1,10 +1,13 @@
 #include "soundness_gate.h"
 
-#include "tool_error.h"
+#include <files/file_error.h>
 
 #include <cstdio>
 
 namespace zq_tool {
+
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 void check_exact_request(double sample_rate, int channels,
                          const ns_filter_engine::filter_request& request, bool strict,

@@ -1,6 +1,6 @@
 #include "stdout_capture.h"
 
-#include "tool_error.h"
+#include <files/file_error.h>
 
 #include <unistd.h>
 
@@ -8,6 +8,9 @@
 #include <cstring>
 
 namespace zq_tool {
+
+using ns_audio_files::failure;
+using ns_audio_files::file_error;
 
 stdout_capture::stdout_capture() {
     std::fflush(stdout);

@@ -1,6 +1,4 @@
-#include "precise_session.h"
-
-#include "tool_error.h"
+#include "precise_filter.h"
 
 #include <files/engine_filter.h>
 
