@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace py = pybind11;
 using namespace ns_filter_engine;
@@ -160,14 +161,30 @@ std::string optional_text(const std::optional<double>& value) {
     return value ? py::repr(py::float_(*value)).cast<std::string>() : "None";
 }
 
-// Filter.__new__(Filter) makes an instance that holds no filter, and pybind11 would hand its
-// methods fresh memory that never was one: they refuse it instead.
+// The Filters whose __init__ succeeded, by identity. Filter.__new__(Filter) makes an instance
+// that holds no filter, and pybind11 would hand its methods fresh memory that never was one; a
+// second __init__ it would ignore without a word. The GIL guards the set.
+std::unordered_set<PyObject*>& initialised_filters() {
+    static std::unordered_set<PyObject*> filters;
+    return filters;
+}
+
 bool holds_filter(py::handle self) {
     if (!py::isinstance<python_filter>(self))
         throw py::type_error("a zqaudio.Filter method called on " +
                              py::repr(py::type::of(self)).cast<std::string>());
-    auto* const instance = reinterpret_cast<py::detail::instance*>(self.ptr());
-    return py::detail::values_and_holders(instance).begin()->value_ptr() != nullptr;
+    return initialised_filters().count(self.ptr()) != 0;
+}
+
+// Forgotten as the instance dies, before its address can come back as another's.
+void remember_initialised(py::handle self) {
+    PyObject* const key = self.ptr();
+    initialised_filters().insert(key);
+    py::weakref(self, py::cpp_function([key](py::handle reference) {
+                    initialised_filters().erase(key);
+                    reference.dec_ref();
+                }))
+        .release();
 }
 
 python_filter& initialised(py::handle self) {
@@ -177,8 +194,6 @@ python_filter& initialised(py::handle self) {
     return self.cast<python_filter&>();
 }
 
-// pybind11 would ignore a second __init__ without a word, leaving the caller a filter with
-// other settings than the ones just asked for.
 void refuse_second_init(py::class_<python_filter>& filter_class) {
     const py::object construct = filter_class.attr("__init__");
     filter_class.attr("__init__") = py::cpp_function(
@@ -187,6 +202,7 @@ void refuse_second_init(py::class_<python_filter>& filter_class) {
                 throw py::type_error("this zqaudio.Filter is already initialised; make a new "
                                      "one for other settings");
             construct(self, *arguments, **keywords);
+            remember_initialised(self);
         },
         // Not named __init__: pybind11 would take it for a constructor and skip it on a second
         // call, as it does the one it wraps.
