@@ -26,7 +26,7 @@ fi
 
 cmake -S "$root" -B "$build" "${options[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -E '^LiveHost\.'
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE '^live$'
 # The live audio graphs run alone afterwards, with three tries: a graph clocked in real time can
 # miss a period when the machine is busy, which no filter can be blamed for.
-ctest --test-dir "$build" --output-on-failure -R '^LiveHost\.' --repeat until-pass:3
+ctest --test-dir "$build" --output-on-failure -L '^live$' --repeat until-pass:3
