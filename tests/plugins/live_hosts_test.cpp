@@ -73,8 +73,9 @@ context.objects = [
 ]
 )";
 
-// What zq-filter runs to write what the filter-chain's settings should.
+// What zq-filter runs to write what the filter-chain's settings should, and on how many frames.
 constexpr const char* k_zq_filter_options = "--highpass 300 --lowpass 4000";
+constexpr int k_frames = 24000;
 
 // WirePlumber's own modules and policy, without Bluetooth and the parts that need a session bus.
 constexpr const char* k_wireplumber_config = R"(
@@ -102,10 +103,6 @@ libcamera_monitor.enabled = false
 v4l2_monitor.enabled = false
 default_access.properties["enable-flatpak-portal"] = false
 )";
-
-bool installed(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 void quiet_child() {
     const int null = open("/dev/null", O_RDWR);
@@ -154,6 +151,18 @@ protected:
         ASSERT_TRUE(eventually([this] {
             return space.run({"info", "0"}, "pw-cli").status == 0;
         })) << "pipewire did not answer";
+        ASSERT_TRUE(start_session_manager()) << "the filter-chain's ports did not appear";
+    }
+
+    // INPUT: the test signal after `lead` frames of silence, and a period of silence after it,
+    // as pw-cat drops a last partial period; OUTPUT: what zq-filter makes of it.
+    void write_input_and_expected(int lead) const {
+        sound input = test_signal(2, 48000, k_frames);
+        input.samples.insert(input.samples.begin(), std::size_t(lead) * 2, 0.0f);
+        input.samples.resize(std::size_t(lead + k_frames + 4096) * 2, 0.0f);
+        write_sound(space.in, input);
+        const run_result filtered = space.filter(k_zq_filter_options);
+        ASSERT_EQ(filtered.status, 0) << filtered.err;
     }
 
     // WirePlumber gives the filter-chain's and pw-cat's nodes their ports and links the streams
@@ -220,10 +229,10 @@ std::vector<float> from_first_sound(const std::vector<float>& samples) {
 }
 
 // What a graph recorded, after its leading silence, against zq-filter's output.
-void expect_recorded(const fs::path& recorded, const fs::path& expected, int frames) {
+void expect_recorded(const fs::path& recorded, const fs::path& expected) {
     const std::vector<float> got = from_first_sound(read_sound(recorded).samples);
     const std::vector<float> wanted = from_first_sound(read_sound(expected).samples);
-    const auto samples = std::size_t(frames) * 2;
+    const auto samples = std::size_t(k_frames) * 2;
     ASSERT_GE(got.size(), samples) << "the signal was not all recorded";
     ASSERT_GE(wanted.size(), samples);
     EXPECT_TRUE(same_bits({got.begin(), got.begin() + std::ptrdiff_t(samples)},
@@ -231,17 +240,9 @@ void expect_recorded(const fs::path& recorded, const fs::path& expected, int fra
 }
 
 // The graph runs at the file's rate in 32-bit floats, so no conversion touches the samples: what
-// comes out after the graph's leading silence is zq-filter's output bit for bit. The input ends in
-// silence so that pw-cat, which drops a last partial period, plays all of the signal.
+// comes out after the graph's leading silence is zq-filter's output bit for bit.
 TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
-    ASSERT_TRUE(start_session_manager()) << "the filter-chain's ports did not appear";
-    constexpr int frames = 24000, padding = 4096;
-    sound input = test_signal(2, 48000, frames);
-    input.samples.resize(std::size_t(frames + padding) * 2, 0.0f);
-    write_sound(space.in, input);
-    const run_result filtered = space.filter(k_zq_filter_options);
-    ASSERT_EQ(filtered.status, 0) << filtered.err;
-
+    ASSERT_NO_FATAL_FAILURE(write_input_and_expected(0));
     const fs::path recorded = space.work / "recorded.wav";
     child_process recorder;
     recorder.pid = start_recording(recorded, "zq_out");
@@ -250,7 +251,7 @@ TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
     const run_result played = space.run({"-p", "--target", "zq_in", space.in.string()}, "pw-cat");
     ASSERT_EQ(played.status, 0) << played.err;
     ASSERT_TRUE(stop_recording(recorder, recorded));
-    expect_recorded(recorded, space.out, frames);
+    expect_recorded(recorded, space.out);
 }
 
 // jalv runs the plugin as a JACK client, its controls given on the command line; pw-cat's
@@ -260,15 +261,7 @@ TEST_F(LiveHost, PipewireFilterChainWritesWhatZqFilterWrites) {
 // the left, must be made. jalv reads commands on its standard input and quits at its end: the
 // test holds it open until it has asked for the controls.
 TEST_F(LiveHost, JalvFiltersWhatZqFilterFilters) {
-    ASSERT_TRUE(start_session_manager()) << "the filter-chain's ports did not appear";
-    constexpr int frames = 24000, lead = 48000, padding = 4096;
-    sound input = test_signal(2, 48000, frames);
-    input.samples.insert(input.samples.begin(), std::size_t(lead) * 2, 0.0f);
-    input.samples.resize(std::size_t(lead + frames + padding) * 2, 0.0f);
-    write_sound(space.in, input);
-    const run_result filtered = space.filter(k_zq_filter_options);
-    ASSERT_EQ(filtered.status, 0) << filtered.err;
-
+    ASSERT_NO_FATAL_FAILURE(write_input_and_expected(48000));
     int commands[2];
     ASSERT_EQ(pipe(commands), 0);
     const fs::path log = space.root / "jalv.log";
@@ -308,7 +301,7 @@ TEST_F(LiveHost, JalvFiltersWhatZqFilterFilters) {
     player.pid = -1;
     ASSERT_TRUE(WIFEXITED(played) && WEXITSTATUS(played) == 0);
     ASSERT_TRUE(stop_recording(recorder, recorded));
-    expect_recorded(recorded, space.out, frames);
+    expect_recorded(recorded, space.out);
 
     const ssize_t written = write(commands[1], "controls\n", 9);
     close(commands[1]);

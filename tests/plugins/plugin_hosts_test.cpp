@@ -19,10 +19,6 @@ namespace fs = std::filesystem;
 const fs::path k_lv2_binary = ZQ_LV2_BINARY;
 const fs::path k_ladspa_binary = ZQ_LADSPA_BINARY;
 
-bool installed(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Hosts find the plugins through the standards' search paths, set to the build tree alone.
 class PluginHost : public testing::Test {
 protected:

@@ -15,20 +15,14 @@ import zqaudio
 from conftest import ZQ_FILTER, noise, run_zq_filter, write_sound
 
 
-def tagged_flac(path, samples, rate):
-    with soundfile.SoundFile(path, "w", rate, samples.shape[1], "PCM_24", format="FLAC") as sink:
-        sink.title, sink.artist = "Rumble", "ZQ"
-        sink.write(samples)
-    return str(path)
-
-
-# (input maker, output extension, zq-filter options, filter_file keywords)
+# (input maker, output extension, zq-filter options, filter_file keywords): each keyword once,
+# against the option it stands for. The containers are the file layer's, tested through zq-filter.
 CASES = [
     (lambda p: write_sound(p / "in.wav", noise(70000, 2, level=0.99), 44100), "wav",
      ["--highpass", "300", "--lowpass", "4000"], dict(highpass=300, lowpass=4000)),
     (lambda p: write_sound(p / "in.wav", noise(30000, 2), 48000, "PCM_24"), "wav",
      ["--highpass", "80", "--format", "pcm16"], dict(highpass=80, format="pcm16")),
-    (lambda p: tagged_flac(p / "in.flac", noise(30000, 2), 48000), "flac",
+    (lambda p: write_sound(p / "in.flac", noise(30000, 2), 48000, "PCM_24"), "flac",
      ["--exact", "--lowpass", "4000"], dict(lowpass=4000, exact=True)),
     (lambda p: write_sound(p / "in.wav", noise(30000, 6), 48000), "wav",
      ["--mix", "stereo", "--gain", "-3", "--highpass", "100"],
@@ -36,10 +30,6 @@ CASES = [
     (lambda p: write_sound(p / "in.wav", noise(30000, 8), 48000), "wav",
      ["--mix", "mono", "--mix-matrix", "library", "--lowpass", "4000"],
      dict(mix="mono", mix_matrix="library", lowpass=4000)),
-    (lambda p: write_sound(p / "in.mp3", noise(30000, 2), 44100, "MPEG_LAYER_III"), "wav",
-     ["--lowpass", "4000"], dict(lowpass=4000)),
-    (lambda p: write_sound(p / "in.wav", noise(30000, 1), 48000), "opus",
-     ["--highpass", "300"], dict(highpass=300)),
 ]
 
 
@@ -51,12 +41,7 @@ def test_filter_file_writes_what_zq_filter_writes(tmp_path, make_input, extensio
     result = zqaudio.filter_file(source, tmp_path / f"py.{extension}", **keywords)
     ours, theirs = tmp_path / f"py.{extension}", tmp_path / f"zq.{extension}"
     assert result.frames == soundfile.info(theirs).frames
-    if extension == "opus":  # Ogg streams carry random serial numbers: compare the samples
-        assert np.array_equal(soundfile.read(ours)[0], soundfile.read(theirs)[0])
-    else:
-        assert ours.read_bytes() == theirs.read_bytes()
-    if source.endswith(".flac"):
-        assert soundfile.SoundFile(ours).title == "Rumble"
+    assert ours.read_bytes() == theirs.read_bytes()
 
 
 def test_clipping_is_counted_and_warned(tmp_path):

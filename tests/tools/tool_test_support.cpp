@@ -73,6 +73,10 @@ std::vector<std::string> words(const std::string& text) {
     return split;
 }
 
+bool installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 std::string notes(const std::string& err) {
     std::string kept;
     std::istringstream lines(err);

@@ -47,6 +47,8 @@ std::vector<std::string> words(const std::string& text);
 // zq-filter's own lines on standard error but its closing summary: libraries and the component
 // may add theirs.
 std::string notes(const std::string& err);
+// Whether `program` is on PATH: the tests of a host that is not skip.
+bool installed(const std::string& program);
 
 // A fresh directory per test, removed afterwards: `work` holds the files under test.
 class scratch_space {
