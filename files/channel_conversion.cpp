@@ -208,7 +208,7 @@ channel_conversion channel_conversion::route(int in_channels,
     return {std::move(converter), out_channels};
 }
 
-const float* channel_conversion::convert(float* interleaved, long frames) {
+float* channel_conversion::convert(float* interleaved, long frames) {
     if (!converter_ && !downmix_) return interleaved;
     const std::size_t samples = static_cast<std::size_t>(frames) * out_channels_;
     if (converted_.size() < samples) converted_.resize(samples);

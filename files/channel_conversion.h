@@ -69,9 +69,9 @@ public:
 
     int output_channels() const noexcept { return out_channels_; }
 
-    // Converts `frames` interleaved frames; the result stays valid until the next call. A
-    // pass-through returns `interleaved` itself.
-    const float* convert(float* interleaved, long frames);
+    // Converts `frames` interleaved frames; the result stays valid, and the caller's to
+    // overwrite, until the next call. A pass-through returns `interleaved` itself.
+    float* convert(float* interleaved, long frames);
 
 private:
     using converter_pointer =

@@ -27,10 +27,9 @@ engine_filter::engine_filter(double sample_rate, int channels,
                              const ns_filter_engine::engine_settings& chosen)
     : engine_(sample_rate, channels, accepted(sample_rate, channels, chosen)) {}
 
-void engine_filter::filter(const float* interleaved, long frames, const sink& output) {
-    block_.assign(interleaved, interleaved + frames * engine_.channels());
-    engine_.process_interleaved(block_.data(), frames);
-    output(block_.data(), frames);
+void engine_filter::filter(float* interleaved, long frames, const sink& output) {
+    engine_.process_interleaved(interleaved, frames);
+    output(interleaved, frames);
 }
 
 } // namespace ns_audio_files

@@ -5,8 +5,6 @@
 
 #include <engine/filter_engine>
 
-#include <vector>
-
 namespace ns_audio_files {
 
 // Throws file_error(input) for a channel count the filter does not take.
@@ -19,12 +17,11 @@ public:
     engine_filter(double sample_rate, int channels,
                   const ns_filter_engine::engine_settings& chosen);
 
-    void filter(const float* interleaved, long frames, const sink& output) override;
+    void filter(float* interleaved, long frames, const sink& output) override;
     void finish(const sink&) override {}
 
 private:
     ns_filter_engine::filter_engine engine_;
-    std::vector<float> block_;
 };
 
 } // namespace ns_audio_files

@@ -40,7 +40,7 @@ resampling_filter::~resampling_filter() {
     soxr_delete(resampler_);
 }
 
-void resampling_filter::filter(const float* interleaved, long frames, const sink& output) {
+void resampling_filter::filter(float* interleaved, long frames, const sink& output) {
     inner_->filter(interleaved, frames,
                    [&](const float* filtered, long count) { resample(filtered, count, output); });
 }

@@ -20,7 +20,7 @@ public:
     resampling_filter(const resampling_filter&) = delete;
     resampling_filter& operator=(const resampling_filter&) = delete;
 
-    void filter(const float* interleaved, long frames, const sink& output) override;
+    void filter(float* interleaved, long frames, const sink& output) override;
     // Flushes the inner filter, then the resampler's delay line.
     void finish(const sink& output) override;
 

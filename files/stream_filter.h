@@ -12,7 +12,8 @@ public:
 
     virtual ~stream_filter() = default;
     // Filters `frames` interleaved frames and hands what comes out, in order, to `output`.
-    virtual void filter(const float* interleaved, long frames, const sink& output) = 0;
+    // The samples are the filter's to overwrite: filtering in place spares a copy of the stream.
+    virtual void filter(float* interleaved, long frames, const sink& output) = 0;
     // The stream has ended: hands over anything still held.
     virtual void finish(const sink& output) = 0;
 };

@@ -105,7 +105,7 @@ filter_session::filter_session(const component_module& module, int channels, dou
 
 filter_session::~filter_session() = default;
 
-void filter_session::filter(const float* interleaved, long frames, const sink& output) {
+void filter_session::filter(float* interleaved, long frames, const sink& output) {
     const std::size_t bytes = static_cast<std::size_t>(frames) * channels_ * sizeof(float);
     const ZQ::RPtr<ZQ::CM::RFrame> frame =
         ZQ::makeRPtr<ZQ::CM::RFrame>(static_cast<uint32_t>(bytes), position_);

@@ -56,7 +56,7 @@ public:
 
     // Queues `frames` frames as one host frame, processes until the input queue is drained
     // and hands every output frame, in order, to `output`.
-    void filter(const float* interleaved, long frames, const sink& output) override;
+    void filter(float* interleaved, long frames, const sink& output) override;
     // Tells the component the stream has ended and collects anything it still held.
     void finish(const sink& output) override;
 
