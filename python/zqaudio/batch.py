@@ -366,7 +366,9 @@ def run_jobs(client, jobs, settings):
         try:
             status, outcome, cautions = future.result()
         except Exception as error:  # the task itself died: a lost worker, a crash
-            if client.status != "running":
+            # A task's own errors come back as its outcome: an OSError here is the connection
+            # to the scheduler (CommClosedError), lost before the client has noticed.
+            if client.status != "running" or isinstance(error, OSError):
                 progress.clear()
                 # Its attempts to reconnect, cut short as it closes, would only repeat the loss
                 # in tracebacks.
