@@ -174,13 +174,15 @@ file_result filter_file(const file_job& job, const file_events& events) {
     const int bitrate =
         codec_bitrate(encoding.format, facts.channels, encoding.sample_rate, job.bitrate);
 
+    sound_metadata metadata = input.metadata();
+    metadata.settings_note = job.settings_note;
     std::string resampled;
     const std::unique_ptr<stream_filter> filter =
         filter_for_output(events, facts, encoding.sample_rate, resampled);
     sound_output output(job.output,
                         {encoding.format, facts.channels, encoding.sample_rate,
                          resampled_frames(input.frames(), facts.sample_rate, encoding.sample_rate),
-                         to_container.applied_to(places.converted), input.metadata(), bitrate});
+                         to_container.applied_to(places.converted), std::move(metadata), bitrate});
     std::vector<std::string> notes;
     for (const std::string& note : {places.assumed, encoding.note, resampled,
                                     output.container_note(), output.metadata_lost()})

@@ -42,6 +42,10 @@ struct file_job {
     int block_frames = 1024; // frames handed to the filter at a time
     bool strict = false;     // refuse a truncated INPUT instead of warning
     int bitrate = 0;         // kb/s of an MP3, Opus or Vorbis OUTPUT; 0 for the default
+    // What made OUTPUT, as the last line of its comment where the container keeps strings (a
+    // batch tells its finished outputs by it); "" for none, which keeps OUTPUT as zq-filter
+    // writes it.
+    std::string settings_note;
 };
 
 // What the stream is, once INPUT is open and its channels converted.

@@ -38,6 +38,17 @@ bool write_cues(SNDFILE* file, const std::vector<SF_CUE_POINT>& cues) {
                       static_cast<int>(block.size() * sizeof(std::uint32_t))) == SF_TRUE;
 }
 
+// INPUT's comment with the settings note as its last line. The comment, unlike the software
+// string, to which libsndfile adds its own version, is kept as written by every container that
+// keeps strings.
+std::string comment_with_settings(const sound_metadata& metadata) {
+    const auto comment = std::find_if(
+        metadata.strings.begin(), metadata.strings.end(),
+        [](const std::pair<int, std::string>& entry) { return entry.first == SF_STR_COMMENT; });
+    if (comment == metadata.strings.end()) return metadata.settings_note;
+    return comment->second + '\n' + metadata.settings_note;
+}
+
 } // namespace
 
 sound_metadata read_metadata(SNDFILE* file) {
@@ -62,6 +73,9 @@ std::string write_metadata(SNDFILE* file, int format, const sound_metadata& meta
     for (const auto& [kind, text] : metadata.strings)
         strings_kept = sf_set_string(file, kind, text.c_str()) == 0 && strings_kept;
     if (!strings_kept) note_lost("title, artist and other strings");
+    // Replaces the comment just set, if any.
+    if (!metadata.settings_note.empty())
+        sf_set_string(file, SF_STR_COMMENT, comment_with_settings(metadata).c_str());
     // libsndfile refuses a block as large as its own: hand it only what is filled in.
     if (metadata.broadcast &&
         !sf_command(file, SFC_SET_BROADCAST_INFO, metadata.broadcast.get(),

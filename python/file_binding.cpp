@@ -29,6 +29,7 @@ struct file_options {
     std::optional<std::string> route;
     bool strict = false;
     std::optional<int> bitrate;
+    std::optional<std::string> settings_note;
 };
 
 file_job job_of(const std::string& input, const std::string& output, const file_options& chosen) {
@@ -43,6 +44,7 @@ file_job job_of(const std::string& input, const std::string& output, const file_
                                         chosen.route.value_or(""));
     job.strict = chosen.strict;
     job.bitrate = chosen.bitrate.value_or(0);
+    job.settings_note = chosen.settings_note.value_or("");
     return job;
 }
 
@@ -115,15 +117,17 @@ void define_filter_file(py::module_& m) {
            std::optional<double> lowpass, int order, bool exact, std::optional<std::string> format,
            std::optional<std::string> container, std::optional<double> gain, bool dither,
            std::optional<std::string> mix, bool pairs, const std::string& mix_matrix,
-           std::optional<std::string> route, bool strict, std::optional<int> bitrate) {
+           std::optional<std::string> route, bool strict, std::optional<int> bitrate,
+           std::optional<std::string> settings_note) {
             return filtered_file(input, output, filter_choice{highpass, lowpass, order, exact},
                                  file_options{format, container, gain, dither, mix, pairs,
-                                              mix_matrix, route, strict, bitrate});
+                                              mix_matrix, route, strict, bitrate, settings_note});
         },
         py::arg("input"), py::arg("output"), py::arg("highpass"), py::arg("lowpass"),
         py::arg("order"), py::arg("exact"), py::arg("format"), py::arg("container"),
         py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("mix_matrix"),
         py::arg("route"), py::arg("strict"), py::arg("bitrate") = std::optional<int>(),
+        py::arg("settings_note") = std::optional<std::string>(),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
     m.def(

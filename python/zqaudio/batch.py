@@ -24,8 +24,15 @@ hold an INPUT file.
 
 Outputs are written through a hidden temporary file (.NAME.zq-XXXXXX) renamed when complete,
 so an interrupted run leaves no partial output; the temporary files of writers that were
-killed are removed at the start of the next run. Outputs that already exist are skipped
-unless --overwrite: running the same command again resumes a batch.
+killed are removed at the start of the next run. Each output records the settings that made
+it as the last line of its comment tag, after INPUT's own comment, e.g.
+  zqaudio batch: highpass=300 lowpass=none order=4 realization=butterworth
+(realization exact or butterworth; order 4 for exact). An existing output that records these
+settings is skipped, so running the same command again resumes a batch. One that records
+other settings or none (a file the batch did not make, or one in a container that keeps no
+comment: AU, W64 and the rarer ones; WAV, AIFF, CAF, FLAC, Ogg and MP3 keep it) is not done:
+the batch refuses before any work, naming it, unless --overwrite, which replaces every
+existing output.
 
 The local cluster listens on 127.0.0.1 only; its dashboard is off unless --dashboard, which
 serves it on 127.0.0.1 at a free port and prints its address. With --scheduler, every worker
@@ -34,8 +41,9 @@ zqaudio. If the scheduler is lost mid-batch, the batch says so once, counts the 
 written by then as done and stops: the same command resumes once a scheduler runs again.
 
 Exit status: 0 every file written or skipped; 1 some file failed (each named on standard
-error with its reason); 2 bad command line, OUTDIR among the inputs, no cluster to run on, or
-the scheduler lost mid-batch; 130 interrupted (Ctrl-C: one line, finished files kept)."""
+error with its reason); 2 bad command line, OUTDIR among the inputs, existing outputs not made
+with these settings, no cluster to run on, or the scheduler lost mid-batch; 130 interrupted
+(Ctrl-C: one line, finished files kept)."""
 
 # The local cluster serves only this machine: dask's HTTP servers otherwise listen on every
 # interface, and answer task keys, logs and call stacks to anyone who can reach them.
@@ -163,22 +171,59 @@ def is_audio(path):
     return True
 
 
-def plan_jobs(found, outdir, overwrite):
-    """(input, output) pairs to run, the count of outputs kept, and the inputs that are not
-    audio; ValueError for two inputs that would write the same output."""
-    jobs, kept, not_audio, writers = [], 0, [], {}
+def settings_record(settings):
+    """The line each output's comment ends with: what made its samples, in a fixed order."""
+    def cut_off(hz):
+        return "none" if hz is None else repr(float(hz)).removesuffix(".0")
+
+    realization = "exact" if settings["exact"] else "butterworth"
+    return (f"zqaudio batch: highpass={cut_off(settings['highpass'])} "
+            f"lowpass={cut_off(settings['lowpass'])} order={settings['order']} "
+            f"realization={realization}")
+
+
+def recorded_settings(output):
+    """The last line of output's comment, where the batch records its settings; "" for a file
+    without one or that cannot be read. Only a regular file is opened, as in is_audio."""
+    if not os.path.isfile(output):
+        return ""
+    try:
+        with soundfile.SoundFile(output) as sound:
+            comment = sound.comment or ""
+    except (soundfile.LibsndfileError, OSError, RuntimeError):
+        return ""
+    return comment.rsplit("\n", 1)[-1]
+
+
+def refuse_outputs_of_other_settings(outputs):
+    if outputs:
+        it = "it" if len(outputs) == 1 else "them"
+        raise ValueError(f"{counted(len(outputs), 'existing output')} not made with these "
+                         f"settings (other settings or none recorded): {some_of(outputs)}; "
+                         f"--overwrite replaces {it}")
+
+
+def plan_jobs(found, outdir, overwrite, record):
+    """(input, output) pairs to run, the count of outputs kept (those that record `record`),
+    and the inputs that are not audio; ValueError for two inputs that would write the same
+    output, and for existing outputs made otherwise, unless overwrite."""
+    jobs, kept, not_audio, made_otherwise, writers = [], 0, [], [], {}
     for path, name in found:
         output = os.path.join(outdir, name)
-        if not overwrite and os.path.exists(output):
+        exists = not overwrite and os.path.exists(output)
+        if exists and recorded_settings(output) == record:
             kept += 1
-        elif is_audio(path):
-            jobs.append((path, output))
-        else:
+        elif not is_audio(path):
             not_audio.append(path)
             continue
+        elif exists:
+            made_otherwise.append(output)
+        else:
+            jobs.append((path, output))
         if output in writers:
             raise ValueError(f"{writers[output]} and {path} would both write {output}")
         writers[output] = path
+    refuse_outputs_of_other_settings(made_otherwise)
     return jobs, kept, not_audio
 
 
@@ -321,7 +366,9 @@ def run_jobs(client, jobs, settings):
         try:
             status, outcome, cautions = future.result()
         except Exception as error:  # the task itself died: a lost worker, a crash
-            if client.status != "running":
+            # A task's own errors come back as its outcome: an OSError here is the connection
+            # to the scheduler (CommClosedError), lost before the client has noticed.
+            if client.status != "running" or isinstance(error, OSError):
                 progress.clear()
                 # Its attempts to reconnect, cut short as it closes, would only repeat the loss
                 # in tracebacks.
@@ -380,21 +427,23 @@ def summarise(done, kept, failures, elapsed, seconds):
 def main(argv=None):
     arguments = parse_arguments(argv)
     *inputs, outdir = arguments.paths
-    try:
-        refuse_writing_into_inputs(inputs, outdir)
-        found, left_out = input_files(inputs, arguments.recursive)
-        pending, kept, not_audio = plan_jobs(found, outdir, arguments.overwrite)
-        removed = prepare_output_folders(outdir, found, pending)
-    except (ValueError, OSError) as error:
-        print(f"zqaudio.batch: {error}", file=sys.stderr)
-        return 2
-    say_what_was_set_aside(left_out, arguments.recursive, not_audio, removed)
     settings = {
         "highpass": arguments.highpass,
         "lowpass": arguments.lowpass,
         "order": arguments.order or 4,
         "exact": arguments.exact,
     }
+    settings["settings_note"] = settings_record(settings)
+    try:
+        refuse_writing_into_inputs(inputs, outdir)
+        found, left_out = input_files(inputs, arguments.recursive)
+        pending, kept, not_audio = plan_jobs(found, outdir, arguments.overwrite,
+                                             settings["settings_note"])
+        removed = prepare_output_folders(outdir, found, pending)
+    except (ValueError, OSError) as error:
+        print(f"zqaudio.batch: {error}", file=sys.stderr)
+        return 2
+    say_what_was_set_aside(left_out, arguments.recursive, not_audio, removed)
     seconds, failures, elapsed = 0.0, 0, 0.0
     if pending:
         try:

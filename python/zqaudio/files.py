@@ -24,7 +24,8 @@ class FileResult(NamedTuple):
 
 def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False, *,
                 format=None, container=None, gain=None, dither=True, mix=None, pairs=False,
-                mix_matrix="standard", route=None, strict=False, bitrate=None):
+                mix_matrix="standard", route=None, strict=False, bitrate=None,
+                settings_note=None):
     """Filters the audio file `input` into `output` exactly as zq-filter does with the same
     settings: the same bytes for every container but Ogg (whose stream serial numbers are
     random; its samples are the same).
@@ -53,6 +54,10 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
                    outputs or beyond the codec's range. An Opus output at a rate Opus does not
                    take is resampled after the filter to the nearest it does (48 kHz from
                    44.1 kHz), with a warning saying so.
+    settings_note  a line recording what made output, added as the last line of its comment
+                   (after input's own) where the container keeps strings (WAV, AIFF, CAF,
+                   FLAC, Ogg, MP3; not AU, W64 and the rarer ones): read it back as
+                   soundfile's `comment`. Default: none, and output is zq-filter's.
     Tags, the broadcast extension and cue points are carried where output's container keeps
     them, channel maps are kept and declared. Output is written to a hidden temporary file
     beside it, renamed only when complete: on any failure an existing output is untouched.
@@ -69,7 +74,7 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     """
     said = _engine.filter_file(os.fspath(input), os.fspath(output), highpass, lowpass, order,
                                exact, format, container, gain, dither, mix, pairs, mix_matrix, route,
-                               strict, bitrate)
+                               strict, bitrate, settings_note)
     for caution in said["notes"] + [said["truncation"], said["clip_report"]]:
         if caution:
             warnings.warn(caution, stacklevel=2)

@@ -177,7 +177,8 @@ def scheduler(tmp_path):
         yield address
 
 
-def test_scheduler_with_workers_filters_a_tree_then_resumes(inputs, tmp_path, scheduler):
+def test_scheduler_with_workers_filters_a_tree_resumes_and_tells_other_settings(
+        inputs, tmp_path, scheduler):
     (inputs / "more" / "deeper").mkdir(parents=True)
     write_sound(inputs / "more" / "deeper" / "d.wav", noise(3000, 2, seed=4), 48000)
     outdir = tmp_path / "out"
@@ -197,6 +198,18 @@ def test_scheduler_with_workers_filters_a_tree_then_resumes(inputs, tmp_path, sc
     for name in ("a.wav", "c.flac"):
         assert os.stat(outdir / name).st_mtime_ns == written[name]
     expect_written(inputs, outdir, tmp_path)
+
+    # Outputs of other settings are not done: refused before any work, named, and replaced.
+    other = ("--highpass", "200", "--lowpass", "4000", "--recursive", "--scheduler", scheduler)
+    refused = run_batch(*other, inputs, outdir)
+    assert refused.returncode == 2 and refused.stdout == ""
+    assert ("4 existing outputs not made with these settings (other settings or none "
+            f"recorded): {outdir / 'a.wav'}, ") in refused.stderr
+    assert refused.stderr.rstrip().endswith("--overwrite replaces them")
+    replaced = run_batch(*other, "--overwrite", inputs, outdir)
+    assert "4 done, 0 skipped, 0 failed" in replaced.stdout, replaced.stderr
+    assert soundfile.SoundFile(outdir / "c.flac").comment == \
+        "zqaudio batch: highpass=200 lowpass=4000 order=4 realization=butterworth"
 
 
 def test_a_lost_scheduler_is_reported_once_and_the_rerun_finishes(tmp_path):
