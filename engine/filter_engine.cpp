@@ -108,6 +108,8 @@ void filter_engine::process_planar(float* const* channel_data, long frames) {
 
 void filter_engine::process_interleaved(float* samples, long frames) {
     if (exact_ && exact_->process_interleaved(samples, frames)) return;
+    // The precise lanes read interleaved frames as they are.
+    if (precise_) return precise_->process_interleaved(samples, frames);
     if (channels_ == 1) {
         process_planar(&samples, frames);
         return;

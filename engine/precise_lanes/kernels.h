@@ -44,6 +44,16 @@ struct coefficients {
     V b0, b1, b2, a1, a2;
 };
 
+template <typename V, int S>
+void save_states(const V* s, double* const* states, double negligible) {
+    double lanes[V::lanes];
+    for (int k = 0; k < 2 * S; ++k) {
+        store(lanes, s[k]);
+        for (int c = 0; c < V::lanes; ++c)
+            states[c][k] = kept_state(lanes[c], negligible);
+    }
+}
+
 // Frames per chunk of the side-by-side passes, which move the samples through a frame-major
 // buffer: a vector loaded from lanes written one by one just before would wait for those
 // writes to retire, and every frame with it.
@@ -73,31 +83,36 @@ void run_channels(const block<sample>& b, int first) {
         q[k] = {V::splat(section.b0), V::splat(section.b1), V::splat(section.b2),
                 V::splat(section.a1), V::splat(section.a2)};
     }
+    const auto filter_frame = [&](auto* frame) {
+        V x = V::load(frame);
+        for (int k = 0; k < S; ++k) {
+            const V y = q[k].b0 * x + s[2 * k];
+            s[2 * k] = q[k].b1 * x - q[k].a1 * y + s[2 * k + 1];
+            s[2 * k + 1] = q[k].b2 * x - q[k].a2 * y;
+            x = y;
+        }
+        store(frame, x);
+    };
+    // Interleaved, a frame's W samples lie side by side: one vector, widened from floats.
+    if constexpr (W > 1 || std::is_same_v<sample, double>)
+        if (b.planes == nullptr) {
+            for (long i = 0; i < b.frames; ++i)
+                filter_frame(at[0] + i * b.stride);
+            return save_states<V, S>(s, states, k_negligible_state<sample>);
+        }
     double chunk[k_chunk][W];
     for (long done = 0; done < b.frames; done += k_chunk) {
         const long n = std::min(k_chunk, b.frames - done);
         for (long i = 0; i < n; ++i)
             for (int c = 0; c < W; ++c)
                 chunk[i][c] = at[c][(done + i) * b.stride];
-        for (long i = 0; i < n; ++i) {
-            V x = V::load(chunk[i]);
-            for (int k = 0; k < S; ++k) {
-                const V y = q[k].b0 * x + s[2 * k];
-                s[2 * k] = q[k].b1 * x - q[k].a1 * y + s[2 * k + 1];
-                s[2 * k + 1] = q[k].b2 * x - q[k].a2 * y;
-                x = y;
-            }
-            store(chunk[i], x);
-        }
+        for (long i = 0; i < n; ++i)
+            filter_frame(chunk[i]);
         for (long i = 0; i < n; ++i)
             for (int c = 0; c < W; ++c)
                 at[c][(done + i) * b.stride] = static_cast<sample>(chunk[i][c]);
     }
-    for (int k = 0; k < 2 * S; ++k) {
-        store(lanes, s[k]);
-        for (int c = 0; c < W; ++c)
-            states[c][k] = kept_state(lanes[c], k_negligible_state<sample>);
-    }
+    save_states<V, S>(s, states, k_negligible_state<sample>);
 }
 
 // Section k's coefficients in lane k; the spare lanes' are zero, and their values never used.

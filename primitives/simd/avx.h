@@ -74,6 +74,8 @@ struct vec4d {
     __m256d v;
 
     static vec4d load(const double* p) { return {_mm256_loadu_pd(p)}; }
+    // Four floats, widened.
+    static vec4d load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
     static vec4d splat(double x) { return {_mm256_set1_pd(x)}; }
 };
 
@@ -88,6 +90,10 @@ inline vec4d operator*(vec4d a, vec4d b) {
 }
 inline void store(double* p, vec4d a) {
     _mm256_storeu_pd(p, a.v);
+}
+// Rounded to four floats.
+inline void store(float* p, vec4d a) {
+    _mm_storeu_ps(p, _mm256_cvtpd_ps(a.v));
 }
 // Lane k + 1 takes lane k of a, lane 0 takes x: {x, x, a0, a1} and a, interleaved by half.
 inline vec4d shift_in(vec4d a, double x) {

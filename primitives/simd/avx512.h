@@ -56,6 +56,9 @@ struct vec8d {
     __m512d v;
 
     static vec8d load(const double* p) { return {_mm512_loadu_pd(p)}; }
+    // Eight floats, widened. (The conversions masked, all lanes on, for the reason given at
+    // shift_in.)
+    static vec8d load(const float* p) { return {_mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(p))}; }
     static vec8d splat(double x) { return {_mm512_set1_pd(x)}; }
 };
 
@@ -70,6 +73,10 @@ inline vec8d operator*(vec8d a, vec8d b) {
 }
 inline void store(double* p, vec8d a) {
     _mm512_storeu_pd(p, a.v);
+}
+// Rounded to eight floats.
+inline void store(float* p, vec8d a) {
+    _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xff, a.v));
 }
 // Lane k + 1 takes lane k of a, lane 0 takes x: the last lane of x's splat, then a's first
 // seven. (Masked, as GCC 12's unmasked form reads a register it never sets.)

@@ -78,6 +78,8 @@ struct vec2d {
     float64x2_t v;
 
     static vec2d load(const double* p) { return {vld1q_f64(p)}; }
+    // Two floats, widened.
+    static vec2d load(const float* p) { return {vcvt_f64_f32(vld1_f32(p))}; }
     static vec2d splat(double x) { return {vdupq_n_f64(x)}; }
 };
 
@@ -92,6 +94,10 @@ inline vec2d operator*(vec2d a, vec2d b) {
 }
 inline void store(double* p, vec2d a) {
     vst1q_f64(p, a.v);
+}
+// Rounded to two floats.
+inline void store(float* p, vec2d a) {
+    vst1_f32(p, vcvt_f32_f64(a.v));
 }
 // Lane k + 1 takes lane k of a, lane 0 takes x.
 inline vec2d shift_in(vec2d a, double x) {

@@ -77,6 +77,11 @@ struct vec2d {
     __m128d v;
 
     static vec2d load(const double* p) { return {_mm_loadu_pd(p)}; }
+    // Two floats, widened.
+    static vec2d load(const float* p) {
+        return {
+            _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))))};
+    }
     static vec2d splat(double x) { return {_mm_set1_pd(x)}; }
 };
 
@@ -91,6 +96,10 @@ inline vec2d operator*(vec2d a, vec2d b) {
 }
 inline void store(double* p, vec2d a) {
     _mm_storeu_pd(p, a.v);
+}
+// Rounded to two floats.
+inline void store(float* p, vec2d a) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a.v)));
 }
 // Lane k + 1 takes lane k of a, lane 0 takes x.
 inline vec2d shift_in(vec2d a, double x) {
