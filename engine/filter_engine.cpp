@@ -87,7 +87,8 @@ filter_engine::filter_engine(double rate, int channels, const engine_settings& s
     else
         precise_ = std::make_unique<precise_filter>(
             rate, channels, settings.request, settings.precise_order, settings.flush_subnormals);
-    if (channels > 1) {
+    // Only the exact realization de-interleaves (the blocks its lanes decline).
+    if (exact_ && channels > 1) {
         planar_.resize(static_cast<std::size_t>(channels) * k_block);
         channel_data_.resize(static_cast<std::size_t>(channels));
     }
