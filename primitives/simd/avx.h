@@ -95,10 +95,10 @@ inline void store(double* p, vec4d a) {
 inline void store(float* p, vec4d a) {
     _mm_storeu_ps(p, _mm256_cvtpd_ps(a.v));
 }
-// Lane k + 1 takes lane k of a, lane 0 takes x: {x, x, a0, a1} and a, interleaved by half.
+// Lane k + 1 takes lane k of a, lane 0 takes x. (Left to the compiler, which finds a single
+// permutation where AVX-512 is enabled.)
 inline vec4d shift_in(vec4d a, double x) {
-    const __m256d low_up = _mm256_permute2f128_pd(_mm256_set1_pd(x), a.v, 0x20);
-    return {_mm256_shuffle_pd(low_up, a.v, 0b0100)};
+    return {__builtin_shufflevector(a.v, _mm256_set1_pd(x), 4, 0, 1, 2)};
 }
 inline double last_lane(vec4d a) {
     return last_lane(vec2d{_mm256_extractf128_pd(a.v, 1)});
