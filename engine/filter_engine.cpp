@@ -87,7 +87,8 @@ filter_engine::filter_engine(double rate, int channels, const engine_settings& s
     else
         precise_ = std::make_unique<precise_filter>(
             rate, channels, settings.request, settings.precise_order, settings.flush_subnormals);
-    if (channels > 1) {
+    // Only the exact realization de-interleaves (the blocks its lanes decline).
+    if (exact_ && channels > 1) {
         planar_.resize(static_cast<std::size_t>(channels) * k_block);
         channel_data_.resize(static_cast<std::size_t>(channels));
     }
@@ -108,6 +109,8 @@ void filter_engine::process_planar(float* const* channel_data, long frames) {
 
 void filter_engine::process_interleaved(float* samples, long frames) {
     if (exact_ && exact_->process_interleaved(samples, frames)) return;
+    // The precise lanes read interleaved frames as they are.
+    if (precise_) return precise_->process_interleaved(samples, frames);
     if (channels_ == 1) {
         process_planar(&samples, frames);
         return;

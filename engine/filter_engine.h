@@ -90,7 +90,7 @@ private:
     engine_settings settings_;
     std::unique_ptr<exact_filter> exact_;
     std::unique_ptr<precise_filter> precise_;
-    std::vector<float> planar_;        // one block of interleaved input, de-interleaved
+    std::vector<float> planar_;        // one block of interleaved input, de-interleaved (exact)
     std::vector<float*> channel_data_; // where each channel starts in planar_
 };
 

@@ -167,6 +167,10 @@ void precise_filter::process_interleaved(double* samples, long frames) {
     filter(static_cast<double* const*>(nullptr), samples, channels_, frames);
 }
 
+void precise_filter::process_interleaved(float* samples, long frames) {
+    filter(static_cast<float* const*>(nullptr), samples, channels_, frames);
+}
+
 // Kept out of line, so that none of its arithmetic can move across the mode changes of
 // filter.
 bool precise_filter::use_path(instruction_set set) {

@@ -38,6 +38,8 @@ public:
     // process_planar: a float input gives the double of process_planar's float output before
     // its rounding.
     void process_interleaved(double* samples, long frames);
+    // process_planar for samples interleaved by frame.
+    void process_interleaved(float* samples, long frames);
     void reset();
     // As filter_engine::retune: new cut-offs in place, without allocating; the history goes
     // on unless a side is switched on or off.

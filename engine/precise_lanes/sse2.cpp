@@ -4,13 +4,17 @@
 #if defined(ZQ_SIMD_HAS_SSE2)
 #include "kernels.h"
 
+#include <primitives/simd/sse2.h>
+
 namespace ns_filter_engine::precise_lanes {
 
+using ns_primitives::simd_sse2::vec2d;
+
 void filter_sse2(const block<float>& b) {
-    filter_block<2, 4>(b);
+    filter_block<vec2d>(b);
 }
 void filter_sse2(const block<double>& b) {
-    filter_block<2, 4>(b);
+    filter_block<vec2d>(b);
 }
 
 } // namespace ns_filter_engine::precise_lanes

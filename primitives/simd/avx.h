@@ -1,75 +1,21 @@
-// AVX vocabulary: eight float lanes, with a four-lane companion for runs too short for eight.
+// AVX vocabulary: eight float lanes or four double lanes, with the SSE2 vocabulary's narrower
+// vectors for runs too short for them.
 // Only translation units compiled for AVX include it, and their code runs only after a
 // run-time check; it is empty when AVX is not enabled.
 #pragma once
 
 #if defined(__AVX__)
+#include "sse2.h"
+
 #include <immintrin.h>
 
 namespace ns_primitives::simd_avx {
+inline namespace ZQ_SIMD_ENCODING {
 
-// The SSE vocabulary again rather than a using-declaration of it: inline functions shared with
-// an SSE translation unit would be compiled here with AVX encodings, and the linker may keep
-// this copy for the SSE path as well, which would then fault on processors without AVX.
-struct vec4 {
-    static constexpr int lanes = 4;
-    __m128 v;
-
-    static vec4 load(const float* p) { return {_mm_loadu_ps(p)}; }
-    static vec4 splat(float x) { return {_mm_set1_ps(x)}; }
-    // The first `count` (1..4) floats at p, the other lanes zero; reads nothing beyond them.
-    static vec4 load_first(const float* p, int count) {
-        switch (count) {
-        case 1:
-            return {_mm_load_ss(p)};
-        case 2:
-            return {_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(p))};
-        case 3:
-            return {_mm_movelh_ps(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(p)),
-                                  _mm_load_ss(p + 2))};
-        default:
-            return load(p);
-        }
-    }
-};
-
-inline vec4 operator+(vec4 a, vec4 b) {
-    return {_mm_add_ps(a.v, b.v)};
-}
-inline vec4 operator-(vec4 a, vec4 b) {
-    return {_mm_sub_ps(a.v, b.v)};
-}
-inline vec4 operator*(vec4 a, vec4 b) {
-    return {_mm_mul_ps(a.v, b.v)};
-}
-inline void store(float* p, vec4 a) {
-    _mm_storeu_ps(p, a.v);
-}
-// The first `count` (1..4) lanes to p; writes nothing beyond them.
-inline void store_first(float* p, vec4 a, int count) {
-    switch (count) {
-    case 1:
-        _mm_store_ss(p, a.v);
-        return;
-    case 2:
-        _mm_storel_pi(reinterpret_cast<__m64*>(p), a.v);
-        return;
-    case 3:
-        _mm_storel_pi(reinterpret_cast<__m64*>(p), a.v);
-        _mm_store_ss(p + 2, _mm_movehl_ps(a.v, a.v));
-        return;
-    default:
-        store(p, a);
-    }
-}
-
-inline void interleave4(vec4 v0, vec4 v1, vec4 v2, vec4 v3, float* out) {
-    _MM_TRANSPOSE4_PS(v0.v, v1.v, v2.v, v3.v);
-    _mm_storeu_ps(out, v0.v);
-    _mm_storeu_ps(out + 4, v1.v);
-    _mm_storeu_ps(out + 8, v2.v);
-    _mm_storeu_ps(out + 12, v3.v);
-}
+// Four-lane floats and two-lane doubles are the SSE2 vocabulary's (see encoding.h for why
+// sharing them is safe).
+using simd_sse2::vec2d;
+using simd_sse2::vec4;
 
 struct vec8 {
     static constexpr int lanes = 8;
@@ -123,6 +69,42 @@ inline void interleave4(vec8 v0, vec8 v1, vec8 v2, vec8 v3, float* out) {
     _mm256_storeu_ps(out + 24, _mm256_permute2f128_ps(lane2, lane3, 0x31));
 }
 
+struct vec4d {
+    static constexpr int lanes = 4;
+    __m256d v;
+
+    static vec4d load(const double* p) { return {_mm256_loadu_pd(p)}; }
+    // Four floats, widened.
+    static vec4d load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
+    static vec4d splat(double x) { return {_mm256_set1_pd(x)}; }
+};
+
+inline vec4d operator+(vec4d a, vec4d b) {
+    return {_mm256_add_pd(a.v, b.v)};
+}
+inline vec4d operator-(vec4d a, vec4d b) {
+    return {_mm256_sub_pd(a.v, b.v)};
+}
+inline vec4d operator*(vec4d a, vec4d b) {
+    return {_mm256_mul_pd(a.v, b.v)};
+}
+inline void store(double* p, vec4d a) {
+    _mm256_storeu_pd(p, a.v);
+}
+// Rounded to four floats.
+inline void store(float* p, vec4d a) {
+    _mm_storeu_ps(p, _mm256_cvtpd_ps(a.v));
+}
+// Lane k + 1 takes lane k of a, lane 0 takes x. (Left to the compiler, which finds a single
+// permutation where AVX-512 is enabled.)
+inline vec4d shift_in(vec4d a, double x) {
+    return {__builtin_shufflevector(a.v, _mm256_set1_pd(x), 4, 0, 1, 2)};
+}
+inline double last_lane(vec4d a) {
+    return last_lane(vec2d{_mm256_extractf128_pd(a.v, 1)});
+}
+
+} // namespace ZQ_SIMD_ENCODING
 } // namespace ns_primitives::simd_avx
 
 #endif

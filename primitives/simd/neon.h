@@ -1,12 +1,15 @@
-// NEON vocabulary: four float lanes. NEON is part of every 64-bit ARM processor, so this
-// header needs no run-time check; it is empty elsewhere. On 64-bit ARM the vector operations
-// follow the same IEEE rules (and the same FPCR) as scalar ones, lane by lane.
+// NEON vocabulary: four float lanes, or two double lanes. NEON is part of every 64-bit ARM
+// processor, so this header needs no run-time check; it is empty elsewhere. On 64-bit ARM the
+// vector operations follow the same IEEE rules (and the same FPCR) as scalar ones, lane by lane.
 #pragma once
 
 #if defined(__ARM_NEON) || defined(__ARM_NEON__)
+#include "encoding.h"
+
 #include <arm_neon.h>
 
 namespace ns_primitives::simd_neon {
+inline namespace ZQ_SIMD_ENCODING {
 
 struct vec4 {
     static constexpr int lanes = 4;
@@ -70,6 +73,41 @@ inline void interleave4(vec4 v0, vec4 v1, vec4 v2, vec4 v3, float* out) {
     vst4q_f32(out, columns);
 }
 
+struct vec2d {
+    static constexpr int lanes = 2;
+    float64x2_t v;
+
+    static vec2d load(const double* p) { return {vld1q_f64(p)}; }
+    // Two floats, widened.
+    static vec2d load(const float* p) { return {vcvt_f64_f32(vld1_f32(p))}; }
+    static vec2d splat(double x) { return {vdupq_n_f64(x)}; }
+};
+
+inline vec2d operator+(vec2d a, vec2d b) {
+    return {vaddq_f64(a.v, b.v)};
+}
+inline vec2d operator-(vec2d a, vec2d b) {
+    return {vsubq_f64(a.v, b.v)};
+}
+inline vec2d operator*(vec2d a, vec2d b) {
+    return {vmulq_f64(a.v, b.v)};
+}
+inline void store(double* p, vec2d a) {
+    vst1q_f64(p, a.v);
+}
+// Rounded to two floats.
+inline void store(float* p, vec2d a) {
+    vst1_f32(p, vcvt_f32_f64(a.v));
+}
+// Lane k + 1 takes lane k of a, lane 0 takes x.
+inline vec2d shift_in(vec2d a, double x) {
+    return {vextq_f64(vdupq_n_f64(x), a.v, 1)};
+}
+inline double last_lane(vec2d a) {
+    return vgetq_lane_f64(a.v, 1);
+}
+
+} // namespace ZQ_SIMD_ENCODING
 } // namespace ns_primitives::simd_neon
 
 #endif

@@ -1,12 +1,15 @@
-// SSE2 vocabulary: four float lanes. SSE2 is part of every x86-64 processor, so this header
-// needs no run-time check; it is empty elsewhere. Every operation is the IEEE single-precision
-// operation of each lane, exactly what scalar code computes on that lane.
+// SSE2 vocabulary: four float lanes, or two double lanes. SSE2 is part of every x86-64
+// processor, so this header needs no run-time check; it is empty elsewhere. Every operation is
+// the IEEE operation of each lane, exactly what scalar code computes on that lane.
 #pragma once
 
 #if defined(__SSE2__)
+#include "encoding.h"
+
 #include <emmintrin.h>
 
 namespace ns_primitives::simd_sse2 {
+inline namespace ZQ_SIMD_ENCODING {
 
 struct vec4 {
     static constexpr int lanes = 4;
@@ -69,6 +72,44 @@ inline void interleave4(vec4 v0, vec4 v1, vec4 v2, vec4 v3, float* out) {
     _mm_storeu_ps(out + 12, v3.v);
 }
 
+struct vec2d {
+    static constexpr int lanes = 2;
+    __m128d v;
+
+    static vec2d load(const double* p) { return {_mm_loadu_pd(p)}; }
+    // Two floats, widened.
+    static vec2d load(const float* p) {
+        return {
+            _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))))};
+    }
+    static vec2d splat(double x) { return {_mm_set1_pd(x)}; }
+};
+
+inline vec2d operator+(vec2d a, vec2d b) {
+    return {_mm_add_pd(a.v, b.v)};
+}
+inline vec2d operator-(vec2d a, vec2d b) {
+    return {_mm_sub_pd(a.v, b.v)};
+}
+inline vec2d operator*(vec2d a, vec2d b) {
+    return {_mm_mul_pd(a.v, b.v)};
+}
+inline void store(double* p, vec2d a) {
+    _mm_storeu_pd(p, a.v);
+}
+// Rounded to two floats.
+inline void store(float* p, vec2d a) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a.v)));
+}
+// Lane k + 1 takes lane k of a, lane 0 takes x.
+inline vec2d shift_in(vec2d a, double x) {
+    return {_mm_unpacklo_pd(_mm_set_sd(x), a.v)};
+}
+inline double last_lane(vec2d a) {
+    return _mm_cvtsd_f64(_mm_unpackhi_pd(a.v, a.v));
+}
+
+} // namespace ZQ_SIMD_ENCODING
 } // namespace ns_primitives::simd_sse2
 
 #endif

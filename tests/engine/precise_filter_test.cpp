@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -184,42 +185,44 @@ constexpr long k_blocks[] = {0, 1, 333, 0, 2048, 17, 9000};
 constexpr long k_block_frames = 0 + 1 + 333 + 0 + 2048 + 17 + 9000;
 constexpr long k_noise_frames = 2400;
 
-// Float samples planar, double ones interleaved, as the engine hands them over.
-float& sample_at(std::vector<float>& samples, int, int c, long frame) {
-    return samples[c * k_block_frames + frame];
+// Samples interleaved, or (floats only) planar, as the engine hands them over.
+template <typename sample>
+sample& sample_at(std::vector<sample>& samples, bool planar, int channels, int c, long frame) {
+    return planar ? samples[c * k_block_frames + frame] : samples[frame * channels + c];
 }
-double& sample_at(std::vector<double>& samples, int channels, int c, long frame) {
-    return samples[frame * channels + c];
-}
-void filter_block(precise_filter& filter, float* samples, int channels, long done, long block) {
-    std::vector<float*> planes;
-    for (int c = 0; c < channels; ++c)
-        planes.push_back(samples + c * k_block_frames + done);
-    filter.process_planar(planes.data(), block);
-}
-void filter_block(precise_filter& filter, double* samples, int channels, long done, long block) {
-    filter.process_interleaved(samples + done * channels, block);
+template <typename sample>
+void filter_block(precise_filter& filter, sample* samples, bool planar, int channels, long done,
+                  long block) {
+    if (!planar) return filter.process_interleaved(samples + done * channels, block);
+    if constexpr (std::is_same_v<sample, float>) {
+        std::vector<float*> planes;
+        for (int c = 0; c < channels; ++c)
+            planes.push_back(samples + c * k_block_frames + done);
+        filter.process_planar(planes.data(), block);
+    }
 }
 
 template <typename sample>
-std::vector<sample> filtered_on(instruction_set set, const lane_case& lanes, int channels) {
+std::vector<sample> filtered_on(instruction_set set, const lane_case& lanes, int channels,
+                                bool planar = false) {
     const std::vector<float> noise = zq_test::random_floats(k_block_frames * channels, 3u);
     std::vector<sample> samples(noise.size());
     for (int c = 0; c < channels; ++c)
         for (long f = 0; f < k_noise_frames; ++f)
-            sample_at(samples, channels, c, f) = noise[f * channels + c];
+            sample_at(samples, planar, channels, c, f) = noise[f * channels + c];
     precise_filter filter(48000.0, channels, lanes.request, lanes.order);
     EXPECT_TRUE(filter.use_path(set));
     long done = 0;
     for (const long block : k_blocks) {
-        filter_block(filter, samples.data(), channels, done, block);
+        filter_block(filter, samples.data(), planar, channels, done, block);
         done += block;
     }
     return samples;
 }
 
 // Every vector path against the reference (the scalar set: channel by channel, section by
-// section), bit for bit: chains of 1 to 8 sections, 1 to 16 channels, float and double samples.
+// section), bit for bit: chains of 1 to 8 sections, 1 to 16 channels, float samples planar and
+// interleaved, double samples.
 TEST(PreciseFilter, EveryPathMatchesTheReferenceBitForBit) {
     const lane_case cases[] = {{2, {true, 300.0, false, 0.0}},   {4, {false, 0.0, true, 4000.0}},
                                {6, {true, 40.0, false, 0.0}},    {4, {true, 300.0, true, 4000.0}},
@@ -242,6 +245,8 @@ TEST(PreciseFilter, EveryPathMatchesTheReferenceBitForBit) {
     }
     for (const lane_case& c : cases)
         for (int channels = 1; channels <= 16; ++channels) {
+            const std::vector<float> planes =
+                filtered_on<float>(instruction_set::scalar, c, channels, true);
             const std::vector<float> single =
                 filtered_on<float>(instruction_set::scalar, c, channels);
             const std::vector<double> wide =
@@ -250,6 +255,7 @@ TEST(PreciseFilter, EveryPathMatchesTheReferenceBitForBit) {
                 SCOPED_TRACE(testing::Message()
                              << ns_primitives::instruction_set_name(set) << ", order " << c.order
                              << ", " << channels << " channels");
+                ASSERT_TRUE(zq_test::same_bits(filtered_on<float>(set, c, channels, true), planes));
                 ASSERT_TRUE(zq_test::same_bits(filtered_on<float>(set, c, channels), single));
                 ASSERT_EQ(std::memcmp(filtered_on<double>(set, c, channels).data(), wide.data(),
                                       wide.size() * sizeof(double)),
