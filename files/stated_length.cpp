@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace ns_audio_files {
@@ -78,10 +77,8 @@ data_span find_chunk(int descriptor, std::uint64_t at, const chunk_layout& layou
             size -= header;
         }
         if (head.compare(0, layout.id_bytes, id) == 0) return {at + header, size};
-        const std::uint64_t padded =
-            (size + layout.alignment - 1) / layout.alignment * layout.alignment;
-        if (padded > UINT64_MAX - at - header) break;
-        at += header + padded;
+        if (size > UINT64_MAX - at - header - layout.alignment) break;
+        at += header + (size + layout.alignment - 1) / layout.alignment * layout.alignment;
     }
     return {};
 }
@@ -184,7 +181,7 @@ stated_length read_stated_length(int descriptor, const SF_INFO& info) {
     const auto frames = [frame_bytes](std::uint64_t size) {
         return static_cast<sf_count_t>(size / static_cast<std::uint64_t>(frame_bytes));
     };
-    // A last frame the header leaves partial is no more missing than libsndfile reads of it.
+    // Whole frames only: libsndfile reads no partial last frame either.
     const sf_count_t declared = frames(data.size);
     const bool cut = declared > frames(file_size - std::min(file_size, data.start));
     return cut ? stated_length{true, declared} : stated_length{};
