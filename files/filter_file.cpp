@@ -38,13 +38,11 @@ std::vector<float> sample_block(int frames, int channels) {
     }
 }
 
-// A header that promised more frames than the file holds: a warning, a refusal when strict.
-std::string truncation_warning(const sound_input& input, sf_count_t frames_read, bool strict) {
-    const sf_count_t missing = input.frames_missing();
-    if (missing == 0) return {};
-    const std::string message =
-        "INPUT \"" + input.path() + "\" is truncated: its header declares " +
-        std::to_string(frames_read + missing) + " frames, it holds " + std::to_string(frames_read);
+// A container that promised more than the file holds: a warning, a refusal when strict.
+std::string truncation_warning(const sound_input& input, bool strict) {
+    const std::string shortfall = input.shortfall();
+    if (shortfall.empty()) return {};
+    const std::string message = "INPUT \"" + input.path() + "\" is truncated: " + shortfall;
     if (strict) throw file_error(failure::input, message + "; --strict refuses it");
     return message + "; all of them were filtered";
 }
@@ -198,7 +196,7 @@ file_result filter_file(const file_job& job, const file_events& events) {
         filter_stream(input, stages, *filter, output, job.block_frames, events.progress);
     result.frames = counts.written;
     result.sample_rate = encoding.sample_rate;
-    result.truncation = truncation_warning(input, counts.read, job.strict);
+    result.truncation = truncation_warning(input, job.strict);
     output.commit();
     result.clipped = stages.levels.clipped();
     result.clip_report = stages.levels.clip_report(stages.gain);

@@ -16,6 +16,16 @@ namespace ns_audio_files {
 namespace {
 
 constexpr int k_opus_rates[] = {8000, 12000, 16000, 24000, 48000};
+// MPEG-1, 2 and 2.5's: libsndfile refuses any other for MP3 (and LAME keeps what it allocated).
+constexpr int k_mp3_rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+
+// The lowest of `rates` (ascending) at or above `sample_rate`, else the highest.
+template <std::size_t count>
+int rate_at_or_above(const int (&rates)[count], int sample_rate) {
+    const int* const above = std::find_if(std::begin(rates), std::end(rates),
+                                          [sample_rate](int rate) { return rate >= sample_rate; });
+    return above == std::end(rates) ? *std::prev(above) : *above;
+}
 // Room for the frames a piece makes beyond its share, and what a drain hands over at a time.
 constexpr long k_spare_frames = 1024;
 
@@ -73,10 +83,14 @@ void resampling_filter::resample(const float* interleaved, long frames, const si
 }
 
 int codec_rate(int format, int sample_rate) {
-    if ((format & SF_FORMAT_SUBMASK) != SF_FORMAT_OPUS) return sample_rate;
-    const int* const above = std::find_if(std::begin(k_opus_rates), std::end(k_opus_rates),
-                                          [sample_rate](int rate) { return rate >= sample_rate; });
-    return above == std::end(k_opus_rates) ? *std::prev(above) : *above;
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_OPUS:
+        return rate_at_or_above(k_opus_rates, sample_rate);
+    case SF_FORMAT_MPEG_LAYER_III:
+        return rate_at_or_above(k_mp3_rates, sample_rate);
+    default:
+        return sample_rate;
+    }
 }
 
 long long resampled_frames(long long frames, int from_rate, int to_rate) {

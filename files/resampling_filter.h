@@ -1,4 +1,4 @@
-// A filter whose output is resampled for a codec that takes only some rates (Opus), with
+// A filter whose output is resampled for a codec that takes only some rates (Opus, MP3), with
 // libsoxr's high-quality preset: the filter runs at INPUT's rate, the resampler after it.
 #pragma once
 
@@ -36,7 +36,8 @@ private:
 };
 
 // The rate a codec takes nearest to `sample_rate` from above (the highest it takes when none
-// is as high): Opus's 8, 12, 16, 24 or 48 kHz; any rate for the others.
+// is as high): Opus's 8, 12, 16, 24 or 48 kHz, MP3's 8 to 48 kHz in nine steps; any rate for
+// the others.
 int codec_rate(int format, int sample_rate);
 
 // Frames at `to_rate` for `frames` at `from_rate`, rounded; 0 (not known) for a count no file

@@ -204,61 +204,6 @@ bool is_riff(int format) {
     return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
 }
 
-// Where libsndfile's log of opening a container states the length its header declares: the
-// data size in bytes (less the chunk's own header), or for AIFF the frame count.
-struct declared_length {
-    int container;
-    const char* label; // a line of the log starts with it, then " :"
-    long long header_bytes;
-    bool counts_frames;
-    bool in_32_bits; // whose writers to a pipe mark the size unknown instead
-};
-constexpr declared_length k_declared_lengths[] = {
-    {SF_FORMAT_WAV, "data", 0, false, true},     {SF_FORMAT_WAVEX, "data", 0, false, true},
-    {SF_FORMAT_W64, "data", 24, false, false},   {SF_FORMAT_RF64, "Data size", 0, false, false},
-    {SF_FORMAT_AU, "Data Size", 0, false, true}, {SF_FORMAT_AIFF, "Frames", 0, true, false},
-};
-
-// From here a 32-bit size is a streaming writer's (sox's, ours) mark of a length not known.
-constexpr long long k_unknown_size_marks = 0x7FFFF000;
-
-// The number after `label` on a line of `log` of its own; -1 when there is none.
-long long logged_number(const std::string& log, const std::string& label) {
-    std::size_t line = 0;
-    while (line < log.size()) {
-        const std::size_t end = std::min(log.find('\n', line), log.size());
-        const std::size_t text = log.find_first_not_of(' ', line);
-        if (text < end && log.compare(text, label.size(), label) == 0) {
-            const std::size_t colon = log.find_first_not_of(' ', text + label.size());
-            if (colon < end && log[colon] == ':')
-                return std::strtoll(log.c_str() + colon + 1, nullptr, 10);
-        }
-        line = end + 1;
-    }
-    return -1;
-}
-
-// The frames the header of `file` declares where its container states a length; 0 when it
-// states none or one that cannot be counted in frames (a compressed encoding, a size left
-// unknown). libsndfile's own count stops at the end of the file, hiding a truncation.
-sf_count_t declared_frames(SNDFILE* file, const SF_INFO& info) {
-    const int frame_bytes = bytes_per_sample(info.format) * info.channels;
-    const auto length =
-        std::find_if(std::begin(k_declared_lengths), std::end(k_declared_lengths),
-                     [&info](const declared_length& each) {
-                         return each.container == (info.format & SF_FORMAT_TYPEMASK);
-                     });
-    if (length == std::end(k_declared_lengths) || frame_bytes == 0) return 0;
-    std::string log(16384, '\0');
-    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
-    log.resize(std::strlen(log.c_str()));
-    const long long stated = logged_number(log, length->label);
-    if (length->counts_frames) return std::max(stated, 0LL);
-    const bool known =
-        stated > length->header_bytes && !(length->in_32_bits && stated >= k_unknown_size_marks);
-    return known ? (stated - length->header_bytes) / frame_bytes : 0;
-}
-
 } // namespace
 
 // The RIFF sizes are 32 bits: the data must leave room below 4 GiB for the header and the
@@ -271,7 +216,7 @@ sf_count_t riff_bytes_left(int format, int channels, sf_count_t frames) {
 sound_input::sound_input(const std::string& path) : path_(path) {
     if (is_standard_stream(path)) {
         file_ = open_standard_input(info_, streamed_);
-        declared_frames_ = declared_frames(file_, info_);
+        stated_ = read_stated_length(STDIN_FILENO, info_);
         return;
     }
     descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -279,8 +224,8 @@ sound_input::sound_input(const std::string& path) : path_(path) {
         throw system_failure(failure::input, "cannot open INPUT " + in_quotes(path));
     const bool is_directory = ::fstat(descriptor_, &identity_) == 0 && S_ISDIR(identity_.st_mode);
     if (!is_directory) file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
-    declared_frames_ = declared_frames(file_, info_);
     if (file_) {
+        stated_ = read_stated_length(descriptor_, info_);
         wav_samples_ = wav_sample_reader::open(file_, descriptor_, info_);
         return;
     }
@@ -310,10 +255,12 @@ sf_count_t sound_input::read(float* interleaved, sf_count_t frames) {
     return got;
 }
 
-sf_count_t sound_input::frames_missing() const noexcept {
-    // An MPEG file's count is an estimate from its bitrate and length, off either way for a
-    // whole file, so falling short of it proves nothing; neither does a pipe's.
-    return !streamed_ && declared_frames_ > frames_read_ ? declared_frames_ - frames_read_ : 0;
+std::string sound_input::shortfall() const {
+    if (!stated_.cut) return {};
+    const std::string held = std::to_string(frames_read_);
+    if (stated_.frames == 0)
+        return "its last Ogg page does not end the stream, it holds " + held + " frames";
+    return "its header declares " + std::to_string(stated_.frames) + " frames, it holds " + held;
 }
 
 std::vector<int> sound_input::channel_map() const {

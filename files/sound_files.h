@@ -8,6 +8,7 @@
 
 #include "metadata.h"
 #include "standard_streams.h"
+#include "stated_length.h"
 #include "wav_samples.h"
 
 #include <sndfile.h>
@@ -46,10 +47,10 @@ public:
     // many were read, 0 at the end. Throws file_error(input) on a read error and for a sample
     // that is not a finite number, naming its frame and channel.
     sf_count_t read(float* interleaved, sf_count_t frames);
-    // Frames the header declared beyond those read so far; 0 when it declared none (a pipe,
-    // a container without a length, a compressed encoding), only estimated them (MPEG) or no
-    // more.
-    sf_count_t frames_missing() const noexcept;
+    // How INPUT, read so far, falls short of what its container states, e.g. "its header
+    // declares 3000 frames, it holds 1000"; empty when it is whole or states nothing to tell
+    // (a pipe, a compressed encoding, MPEG's estimate).
+    std::string shortfall() const;
 
     // Whether `path` names this very file (the same inode, whatever the spelling or links).
     bool is_same_file(const std::string& path) const;
@@ -63,7 +64,7 @@ private:
     SNDFILE* file_ = nullptr;
     std::unique_ptr<wav_sample_reader> wav_samples_; // null: libsndfile reads the samples
     sf_count_t frames_read_ = 0;
-    sf_count_t declared_frames_ = 0; // by the header, however few the file holds; 0: unknown
+    stated_length stated_;
 };
 
 // "a NaN sample at frame F, channel C" (or "an infinite ...") for the first sample of

@@ -51,9 +51,9 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
     bitrate        kb/s of an MP3 (constant; default 128), Opus (variable, aimed at it;
                    default 64 mono, 48 a channel above) or Vorbis (the quality of that nominal
                    bitrate; default quality 4, about 128 stereo) output; ValueError for other
-                   outputs or beyond the codec's range. An Opus output at a rate Opus does not
-                   take is resampled after the filter to the nearest it does (48 kHz from
-                   44.1 kHz), with a warning saying so.
+                   outputs or beyond the codec's range. An Opus or MP3 output at a rate its codec
+                   does not take is resampled after the filter to the nearest it does (48 kHz
+                   from 44.1 kHz for Opus), with a warning saying so.
     settings_note  a line recording what made output, added as the last line of its comment
                    (after input's own) where the container keeps strings (WAV, AIFF, CAF,
                    FLAC, Ogg, MP3; not AU, W64 and the rarer ones): read it back as

@@ -75,7 +75,7 @@ std::vector<float> read_by_input(const fs::path& path) {
     std::vector<float> piece(97 * static_cast<std::size_t>(input.channels()));
     while (const sf_count_t got = input.read(piece.data(), 97))
         samples.insert(samples.end(), piece.begin(), piece.begin() + got * input.channels());
-    EXPECT_EQ(input.frames_missing(), 0);
+    EXPECT_EQ(input.shortfall(), "");
     return samples;
 }
 

@@ -118,9 +118,17 @@ sound two_tones(int rate, int seconds) {
     return tones;
 }
 
-// Bitrates as measured from the file's size, and Opus at a rate it takes with the filter's
-// effect intact.
-TEST(ZqFilter, EncodesLossyCodecsAtTheirBitrateAndOpusAtARateItTakes) {
+struct codec_rate_case {
+    int input_rate;
+    const char* output;
+};
+
+// Rates that Opus (8, 12, 16, 24, 48 kHz) and MP3 (8 .. 48 kHz) do not take.
+const codec_rate_case k_codec_rates[] = {{44100, "out.opus"}, {96000, "out.mp3"}};
+
+// Bitrates as measured from the file's size, and Opus and MP3 at a rate they take with the
+// filter's effect intact.
+TEST(ZqFilter, EncodesLossyCodecsAtTheirBitrateAndARateTheyTake) {
     const scratch_space scratch;
     constexpr int k_seconds = 4;
     write_sound(scratch.in, test_signal(2, 44100, 44100 * k_seconds));
@@ -135,17 +143,21 @@ TEST(ZqFilter, EncodesLossyCodecsAtTheirBitrateAndOpusAtARateItTakes) {
         EXPECT_NEAR(bytes * 8 / k_seconds / 1000, kbps, kbps / 10);
     }
 
-    write_sound(scratch.work / "tones.wav", two_tones(44100, 2));
-    const run_result run = scratch.shell("zq-filter --lowpass 2k tones.wav out.opus");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(notes(run.err), "zq-filter: OUTPUT's codec takes 48000 Hz: resampled from 44100 Hz "
-                              "after the filter\n");
-    const sound written = read_sound(scratch.work / "out.opus");
-    EXPECT_EQ(written.rate, 48000);
-    EXPECT_NEAR(double(written.samples.size() / 2), 2 * 48000, 2 * 100); // a frame per 10 ms
-    for (const int channel : {0, 1}) {
-        EXPECT_NEAR(tone_amplitude(written, channel, 1000), 0.25, 0.02);
-        EXPECT_LT(tone_amplitude(written, channel, 8000), 0.005);
+    for (const codec_rate_case& each : k_codec_rates) {
+        SCOPED_TRACE(each.output);
+        write_sound(scratch.work / "tones.wav", two_tones(each.input_rate, 2));
+        const run_result run =
+            scratch.shell(std::string("zq-filter --lowpass 2k tones.wav ") + each.output);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(notes(run.err), "zq-filter: OUTPUT's codec takes 48000 Hz: resampled from " +
+                                      std::to_string(each.input_rate) + " Hz after the filter\n");
+        const sound written = read_sound(scratch.work / each.output);
+        EXPECT_EQ(written.rate, 48000);
+        EXPECT_NEAR(double(written.samples.size() / 2), 2 * 48000, 2 * 100); // a frame per 10 ms
+        for (const int channel : {0, 1}) {
+            EXPECT_NEAR(tone_amplitude(written, channel, 1000), 0.25, 0.02);
+            EXPECT_LT(tone_amplitude(written, channel, 8000), 0.005);
+        }
     }
 }
 

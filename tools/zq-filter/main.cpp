@@ -116,8 +116,9 @@ Lossy OUTPUT:
                     it (default 64 kb/s mono, 48 kb/s a channel above: 96 stereo; 6 .. 256 a
                     channel). Vorbis: the quality whose nominal bitrate it is (default quality
                     4, about 128 kb/s stereo at 44.1 kHz). Refused for other OUTPUTs.
-  Opus takes 8, 12, 16, 24 and 48 kHz only: another rate is resampled after the filter to the
-  nearest above it, or 48 kHz (libsoxr, high quality), and a note says so.
+  Opus takes 8, 12, 16, 24 and 48 kHz only, MP3 8, 11.025, 12, 16, 22.05, 24, 32, 44.1 and
+  48 kHz: another rate is resampled after the filter to the nearest above it, or 48 kHz
+  (libsoxr, high quality), and a note says so.
 
 Channels, converted before the filter (OUTPUT has the converted channels):
   --mix LAYOUT      mono, stereo, 5.0, 5.1, 7.1 or a channel count, in the orders
