@@ -448,5 +448,21 @@ TEST(ZqFilter, SignalsAndLimitsLeaveNoTrace) {
     }
 }
 
+// strace delivers SIGINT as the rename that makes OUTPUT returns, the moment a handler that
+// still had the temporary file registered would say OUTPUT was lost.
+TEST(ZqFilter, AnInterruptAsOutputIsRenamedFindsItWritten) {
+    const scratch_space scratch;
+    if (scratch.shell("strace -o /dev/null true").status != 0)
+        GTEST_SKIP() << "strace cannot trace a process here";
+    write_sound(scratch.in, test_signal(2, 48000, 10000));
+    const run_result result =
+        scratch.shell("strace -f -qq -o /dev/null -e trace=rename -e inject=rename:signal=SIGINT "
+                      "'" ZQ_FILTER_PATH "' in.wav out.wav");
+    EXPECT_EQ(result.status, 128 + SIGINT);
+    EXPECT_NE(result.err.find("zq-filter: interrupted; OUTPUT was written"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fs::is_regular_file(scratch.out));
+}
+
 } // namespace
 } // namespace zq_tool_test
