@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -80,20 +81,32 @@ py::array floating_samples(py::handle x) {
 template <typename sample>
 using contiguous = py::array_t<sample, py::array::c_style | py::array::forcecast>;
 
-// ValueError naming the first sample that is NaN or infinite, before any is filtered: one would
-// poison the filter's history for good.
+// Where the first NaN or infinite sample lies among `count`, or count when all are finite.
+// Blocks are tested without branching, which the compiler vectorises; only a bad one is searched.
 template <typename sample>
-void require_finite(const contiguous<sample>& samples, int channels) {
-    const sample* data = samples.data();
-    const py::ssize_t count = samples.size();
-    for (py::ssize_t k = 0; k < count; ++k)
-        if (!std::isfinite(data[k]))
-            throw py::value_error(
-                "the sample at frame " + std::to_string(k / channels) + ", channel " +
-                std::to_string(k % channels) + " is " +
-                py::repr(py::float_(static_cast<double>(data[k]))).cast<std::string>() + " as " +
-                (sizeof(sample) == sizeof(float) ? "float32" : "float64") +
-                "; the filter takes finite samples only, and nothing was filtered");
+long first_non_finite(const sample* data, long count) {
+    constexpr long k_block = 256;
+    for (long start = 0; start < count; start += k_block) {
+        const long end = std::min(count, start + k_block);
+        bool finite = true;
+        for (long k = start; k < end; ++k)
+            finite &= std::fabs(data[k]) <= std::numeric_limits<sample>::max();
+        if (!finite)
+            return std::find_if(data + start, data + end,
+                                [](sample value) { return !std::isfinite(value); }) -
+                   data;
+    }
+    return count;
+}
+
+// ValueError naming sample k, NaN or infinite: one would poison the filter's history for good.
+template <typename sample>
+[[noreturn]] void refuse_non_finite(sample value, long k, int channels) {
+    throw py::value_error("the sample at frame " + std::to_string(k / channels) + ", channel " +
+                          std::to_string(k % channels) + " is " +
+                          py::repr(py::float_(static_cast<double>(value))).cast<std::string>() +
+                          " as " + (sizeof(sample) == sizeof(float) ? "float32" : "float64") +
+                          "; the filter takes finite samples only, and nothing was filtered");
 }
 
 class python_filter {
@@ -122,26 +135,44 @@ public:
 private:
     template <typename sample>
     py::array_t<sample> process_as(const contiguous<sample>& samples) {
-        const long frames = frames_of(samples);
-        require_finite(samples, engine_.channels());
+        const long count = frames_of(samples) * engine_.channels();
         py::array_t<sample> output(
             std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
         const sample* in = samples.data();
-        sample* out = output.mutable_data();
-        const long channels = engine_.channels();
+        long bad = count;
         { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
             py::gil_scoped_release unlocked;
             const std::lock_guard<std::mutex> one_stream(mutex_);
-            // Copied a chunk at a time and filtered while the chunk is still in cache, rather
-            // than one pass through memory for the copy and another for the filter.
-            for (long done = 0; done < frames; done += k_chunk_frames) {
-                const long n = std::min(k_chunk_frames, frames - done);
-                std::memcpy(out + done * channels, in + done * channels,
-                            static_cast<std::size_t>(n * channels) * sizeof(sample));
-                engine_.process_interleaved(out + done * channels, n);
-            }
+            bad = filter_finite(in, output.mutable_data(), count);
         }
+        if (bad < count) refuse_non_finite(in[bad], bad, engine_.channels());
         return output;
+    }
+
+    // Copies and filters a chunk at a time while the chunk is still in cache, rather than one
+    // pass through memory for the copy and another for the filter, and checks each chunk just
+    // before filtering it. Returns where the first non-finite sample lies, or count; with one,
+    // the history is as the call found it. The exact realization's history cannot be put back,
+    // so all its samples are checked first.
+    template <typename sample>
+    long filter_finite(const sample* in, sample* out, long count) {
+        const bool undoable = engine_.save_history();
+        if (!undoable) {
+            const long bad = first_non_finite(in, count);
+            if (bad < count) return bad;
+        }
+        const long chunk = k_chunk_frames * engine_.channels();
+        for (long done = 0; done < count; done += chunk) {
+            const long n = std::min(chunk, count - done);
+            std::memcpy(out + done, in + done, static_cast<std::size_t>(n) * sizeof(sample));
+            const long bad = undoable ? first_non_finite(out + done, n) : n;
+            if (bad < n) {
+                engine_.restore_history();
+                return done + bad;
+            }
+            engine_.process_interleaved(out + done, n / engine_.channels());
+        }
+        return count;
     }
 
     long frames_of(const py::array& samples) const {
