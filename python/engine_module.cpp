@@ -12,12 +12,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_set>
 
 namespace py = pybind11;
@@ -82,21 +84,30 @@ template <typename sample>
 using contiguous = py::array_t<sample, py::array::c_style | py::array::forcecast>;
 
 // Where the first NaN or infinite sample lies among `count`, or count when all are finite.
-// Blocks are tested without branching, which the compiler vectorises; only a bad one is searched.
 template <typename sample>
 long first_non_finite(const sample* data, long count) {
-    constexpr long k_block = 256;
-    for (long start = 0; start < count; start += k_block) {
-        const long end = std::min(count, start + k_block);
-        bool finite = true;
-        for (long k = start; k < end; ++k)
-            finite &= std::fabs(data[k]) <= std::numeric_limits<sample>::max();
-        if (!finite)
-            return std::find_if(data + start, data + end,
-                                [](sample value) { return !std::isfinite(value); }) -
-                   data;
+    return std::find_if(data, data + count, [](sample value) { return !std::isfinite(value); }) -
+           data;
+}
+
+// Whether all `n` samples are finite, copying them to `out` on the way: one pass over the chunk,
+// in integer arithmetic that the compiler vectorises. An exponent field plus one carries into
+// the sign bit only when the field is all ones, as for infinities and NaNs.
+template <typename sample>
+bool copy_finite(const sample* in, sample* out, long n) {
+    using word =
+        std::conditional_t<sizeof(sample) == sizeof(std::uint64_t), std::uint64_t, std::uint32_t>;
+    static_assert(sizeof(word) == sizeof(sample));
+    constexpr word exponent_one = word{1} << (std::numeric_limits<sample>::digits - 1);
+    constexpr word exponent = (~word{0} >> 1) & ~(exponent_one - 1);
+    word carries = 0;
+    for (long k = 0; k < n; ++k) {
+        word bits;
+        std::memcpy(&bits, in + k, sizeof bits);
+        std::memcpy(out + k, &bits, sizeof bits);
+        carries |= (bits & exponent) + exponent_one;
     }
-    return count;
+    return (carries >> (8 * sizeof(word) - 1)) == 0;
 }
 
 // ValueError naming sample k, NaN or infinite: one would poison the filter's history for good.
@@ -150,25 +161,22 @@ private:
     }
 
     // Copies and filters a chunk at a time while the chunk is still in cache, rather than one
-    // pass through memory for the copy and another for the filter, and checks each chunk just
-    // before filtering it. Returns where the first non-finite sample lies, or count; with one,
-    // the history is as the call found it. The exact realization's history cannot be put back,
-    // so all its samples are checked first.
+    // pass through memory for the copy and another for the filter, and checks each chunk as it
+    // copies it. Returns where the first non-finite sample lies, or count; with one, the history
+    // is as the call found it. The exact realization's history cannot be put back, so all its
+    // samples are checked first.
     template <typename sample>
     long filter_finite(const sample* in, sample* out, long count) {
-        const bool undoable = engine_.save_history();
-        if (!undoable) {
+        if (!engine_.save_history()) {
             const long bad = first_non_finite(in, count);
             if (bad < count) return bad;
         }
         const long chunk = k_chunk_frames * engine_.channels();
         for (long done = 0; done < count; done += chunk) {
             const long n = std::min(chunk, count - done);
-            std::memcpy(out + done, in + done, static_cast<std::size_t>(n) * sizeof(sample));
-            const long bad = undoable ? first_non_finite(out + done, n) : n;
-            if (bad < n) {
+            if (!copy_finite(in + done, out + done, n)) {
                 engine_.restore_history();
-                return done + bad;
+                return done + first_non_finite(in + done, n);
             }
             engine_.process_interleaved(out + done, n / engine_.channels());
         }
