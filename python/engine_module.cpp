@@ -128,9 +128,8 @@ public:
     // Wider than float32 runs in double unless exact; float32 and narrower run in float.
     py::array process(py::handle x) {
         const py::array any = floating_samples(x);
-        if (any.dtype().itemsize() > 4 && !choice_.exact)
-            return process_as<double>(contiguous<double>::ensure(any));
-        return process_as<float>(contiguous<float>::ensure(any));
+        if (any.dtype().itemsize() > 4 && !choice_.exact) return process_as<double>(any);
+        return process_as<float>(any);
     }
 
     void reset() {
@@ -145,10 +144,16 @@ public:
 
 private:
     template <typename sample>
-    py::array_t<sample> process_as(const contiguous<sample>& samples) {
+    contiguous<sample> process_as(const py::array& given) {
+        const contiguous<sample> samples = contiguous<sample>::ensure(given);
         const long count = frames_of(samples) * engine_.channels();
-        py::array_t<sample> output(
-            std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
+        // A copy made here for the dtype or the layout belongs to this call alone: filtered in
+        // place and returned, it spares a second array.
+        const bool own_copy = !samples.is(given) && samples.owndata();
+        contiguous<sample> output = own_copy
+                                        ? samples
+                                        : contiguous<sample>(std::vector<py::ssize_t>(
+                                              samples.shape(), samples.shape() + samples.ndim()));
         const sample* in = samples.data();
         long bad = count;
         { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.

@@ -70,12 +70,14 @@ def test_dtypes_and_layouts(exact):
     samples = noise(500, 2)
     expected = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(samples)
     assert expected.dtype == np.float32
-    wide = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(
-        np.asfortranarray(samples.astype(np.float64)))
+    given = np.asfortranarray(samples.astype(np.float64))
+    wide = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(given)
     assert wide.dtype == (np.float32 if exact else np.float64)
     assert same_bits(wide.astype(np.float32), expected)
     mono = zqaudio.Filter(48000, 1, lowpass=4000, exact=exact).process(samples[:, :1])
     assert mono.shape == (500, 1) and same_bits(mono[:, 0], expected[:, 0])
+    # Only the copies made for the dtype or the layout are filtered in place.
+    assert same_bits(given.astype(np.float32), samples) and not same_bits(expected, samples)
 
 
 @pytest.mark.parametrize("dtype, bad, frame, exact", [
