@@ -84,9 +84,11 @@ filter_engine::filter_engine(double rate, int channels, const engine_settings& s
     if (!why.empty()) throw std::invalid_argument(why);
     if (settings.kind == realization::exact)
         exact_ = std::make_unique<exact_filter>(plan_for(settings.request, rate), channels);
-    else
+    else {
         precise_ = std::make_unique<precise_filter>(
             rate, channels, settings.request, settings.precise_order, settings.flush_subnormals);
+        saved_ = std::make_unique<precise_filter>(*precise_);
+    }
     // Only the exact realization de-interleaves (the blocks its lanes decline).
     if (exact_ && channels > 1) {
         planar_.resize(static_cast<std::size_t>(channels) * k_block);
@@ -145,6 +147,17 @@ void filter_engine::reset() {
         exact_->reset();
     else
         precise_->reset();
+}
+
+bool filter_engine::save_history() {
+    if (!precise_) return false;
+    *saved_ = *precise_;
+    return true;
+}
+
+// Copied rather than swapped: precise_ keeps the capacity it reserved for retune.
+void filter_engine::restore_history() {
+    if (precise_) *precise_ = *saved_;
 }
 
 } // namespace ns_filter_engine

@@ -68,6 +68,12 @@ public:
     void process_planar(float* const* channel_data, long frames);
     // Clears the carried history: the next block starts a new stream.
     void reset();
+    // Keeps a copy of the carried history, which restore_history puts back: a front-end that
+    // finds unusable samples partway through a call can undo the blocks it filtered. The exact
+    // realization's history lives inside the component and cannot be copied: false for it,
+    // and nothing is kept.
+    bool save_history();
+    void restore_history();
     // New cut-offs and switches for the same realization, taking effect at the next block,
     // without allocating: a real-time host may call it between blocks. The history goes on
     // when the sections stay the same and only their cut-offs move; a change of sections (a
@@ -90,6 +96,7 @@ private:
     engine_settings settings_;
     std::unique_ptr<exact_filter> exact_;
     std::unique_ptr<precise_filter> precise_;
+    std::unique_ptr<precise_filter> saved_; // precise_ as save_history left it
     std::vector<float> planar_;        // one block of interleaved input, de-interleaved (exact)
     std::vector<float*> channel_data_; // where each channel starts in planar_
 };

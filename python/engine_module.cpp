@@ -12,11 +12,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_set>
 
 namespace py = pybind11;
@@ -80,20 +83,41 @@ py::array floating_samples(py::handle x) {
 template <typename sample>
 using contiguous = py::array_t<sample, py::array::c_style | py::array::forcecast>;
 
-// ValueError naming the first sample that is NaN or infinite, before any is filtered: one would
-// poison the filter's history for good.
+// Where the first NaN or infinite sample lies among `count`, or count when all are finite.
 template <typename sample>
-void require_finite(const contiguous<sample>& samples, int channels) {
-    const sample* data = samples.data();
-    const py::ssize_t count = samples.size();
-    for (py::ssize_t k = 0; k < count; ++k)
-        if (!std::isfinite(data[k]))
-            throw py::value_error(
-                "the sample at frame " + std::to_string(k / channels) + ", channel " +
-                std::to_string(k % channels) + " is " +
-                py::repr(py::float_(static_cast<double>(data[k]))).cast<std::string>() + " as " +
-                (sizeof(sample) == sizeof(float) ? "float32" : "float64") +
-                "; the filter takes finite samples only, and nothing was filtered");
+long first_non_finite(const sample* data, long count) {
+    return std::find_if(data, data + count, [](sample value) { return !std::isfinite(value); }) -
+           data;
+}
+
+// Whether all `n` samples are finite, copying them to `out` on the way: one pass over the chunk,
+// in integer arithmetic that the compiler vectorises. An exponent field plus one carries into
+// the sign bit only when the field is all ones, as for infinities and NaNs.
+template <typename sample>
+bool copy_finite(const sample* in, sample* out, long n) {
+    using word =
+        std::conditional_t<sizeof(sample) == sizeof(std::uint64_t), std::uint64_t, std::uint32_t>;
+    static_assert(sizeof(word) == sizeof(sample));
+    constexpr word exponent_one = word{1} << (std::numeric_limits<sample>::digits - 1);
+    constexpr word exponent = (~word{0} >> 1) & ~(exponent_one - 1);
+    word carries = 0;
+    for (long k = 0; k < n; ++k) {
+        word bits;
+        std::memcpy(&bits, in + k, sizeof bits);
+        std::memcpy(out + k, &bits, sizeof bits);
+        carries |= (bits & exponent) + exponent_one;
+    }
+    return (carries >> (8 * sizeof(word) - 1)) == 0;
+}
+
+// ValueError naming sample k, NaN or infinite: one would poison the filter's history for good.
+template <typename sample>
+[[noreturn]] void refuse_non_finite(sample value, long k, int channels) {
+    throw py::value_error("the sample at frame " + std::to_string(k / channels) + ", channel " +
+                          std::to_string(k % channels) + " is " +
+                          py::repr(py::float_(static_cast<double>(value))).cast<std::string>() +
+                          " as " + (sizeof(sample) == sizeof(float) ? "float32" : "float64") +
+                          "; the filter takes finite samples only, and nothing was filtered");
 }
 
 class python_filter {
@@ -104,9 +128,8 @@ public:
     // Wider than float32 runs in double unless exact; float32 and narrower run in float.
     py::array process(py::handle x) {
         const py::array any = floating_samples(x);
-        if (any.dtype().itemsize() > 4 && !choice_.exact)
-            return process_as<double>(contiguous<double>::ensure(any));
-        return process_as<float>(contiguous<float>::ensure(any));
+        if (any.dtype().itemsize() > 4 && !choice_.exact) return process_as<double>(any);
+        return process_as<float>(any);
     }
 
     void reset() {
@@ -121,27 +144,48 @@ public:
 
 private:
     template <typename sample>
-    py::array_t<sample> process_as(const contiguous<sample>& samples) {
-        const long frames = frames_of(samples);
-        require_finite(samples, engine_.channels());
-        py::array_t<sample> output(
-            std::vector<py::ssize_t>(samples.shape(), samples.shape() + samples.ndim()));
+    contiguous<sample> process_as(const py::array& given) {
+        const contiguous<sample> samples = contiguous<sample>::ensure(given);
+        const long count = frames_of(samples) * engine_.channels();
+        // A copy made here for the dtype or the layout belongs to this call alone: filtered in
+        // place and returned, it spares a second array.
+        const bool own_copy = !samples.is(given) && samples.owndata();
+        contiguous<sample> output = own_copy
+                                        ? samples
+                                        : contiguous<sample>(std::vector<py::ssize_t>(
+                                              samples.shape(), samples.shape() + samples.ndim()));
         const sample* in = samples.data();
-        sample* out = output.mutable_data();
-        const long channels = engine_.channels();
+        long bad = count;
         { // Both arrays stay referenced meanwhile, so their memory outlives the unlocked stretch.
             py::gil_scoped_release unlocked;
             const std::lock_guard<std::mutex> one_stream(mutex_);
-            // Copied a chunk at a time and filtered while the chunk is still in cache, rather
-            // than one pass through memory for the copy and another for the filter.
-            for (long done = 0; done < frames; done += k_chunk_frames) {
-                const long n = std::min(k_chunk_frames, frames - done);
-                std::memcpy(out + done * channels, in + done * channels,
-                            static_cast<std::size_t>(n * channels) * sizeof(sample));
-                engine_.process_interleaved(out + done * channels, n);
-            }
+            bad = filter_finite(in, output.mutable_data(), count);
         }
+        if (bad < count) refuse_non_finite(in[bad], bad, engine_.channels());
         return output;
+    }
+
+    // Copies and filters a chunk at a time while the chunk is still in cache, rather than one
+    // pass through memory for the copy and another for the filter, and checks each chunk as it
+    // copies it. Returns where the first non-finite sample lies, or count; with one, the history
+    // is as the call found it. The exact realization's history cannot be put back, so all its
+    // samples are checked first.
+    template <typename sample>
+    long filter_finite(const sample* in, sample* out, long count) {
+        if (!engine_.save_history()) {
+            const long bad = first_non_finite(in, count);
+            if (bad < count) return bad;
+        }
+        const long chunk = k_chunk_frames * engine_.channels();
+        for (long done = 0; done < count; done += chunk) {
+            const long n = std::min(chunk, count - done);
+            if (!copy_finite(in + done, out + done, n)) {
+                engine_.restore_history();
+                return done + first_non_finite(in + done, n);
+            }
+            engine_.process_interleaved(out + done, n / engine_.channels());
+        }
+        return count;
     }
 
     long frames_of(const py::array& samples) const {

@@ -70,24 +70,31 @@ def test_dtypes_and_layouts(exact):
     samples = noise(500, 2)
     expected = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(samples)
     assert expected.dtype == np.float32
-    wide = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(
-        np.asfortranarray(samples.astype(np.float64)))
+    given = np.asfortranarray(samples.astype(np.float64))
+    wide = zqaudio.Filter(48000, 2, lowpass=4000, exact=exact).process(given)
     assert wide.dtype == (np.float32 if exact else np.float64)
     assert same_bits(wide.astype(np.float32), expected)
     mono = zqaudio.Filter(48000, 1, lowpass=4000, exact=exact).process(samples[:, :1])
     assert mono.shape == (500, 1) and same_bits(mono[:, 0], expected[:, 0])
+    # Only the copies made for the dtype or the layout are filtered in place.
+    assert same_bits(given.astype(np.float32), samples) and not same_bits(expected, samples)
 
 
-@pytest.mark.parametrize("dtype, bad", [(np.float32, np.nan), (np.float64, -np.inf)])
-def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad):
-    first, later = noise(300, 2).astype(dtype), noise(300, 2, seed=2).astype(dtype)
+@pytest.mark.parametrize("dtype, bad, frame, exact", [
+    (np.float32, np.nan, 7, False),
+    (np.float64, -np.inf, 7, False),
+    (np.float64, np.nan, 5000, False),  # past the chunk of frames already filtered
+    (np.float32, np.inf, 5000, True),
+])
+def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad, frame, exact):
+    first, later = noise(300, 2).astype(dtype), noise(6000, 2, seed=2).astype(dtype)
     poisoned = later.copy()
-    poisoned[7, 1], poisoned[9, 0] = bad, bad
-    stream = zqaudio.Filter(48000, 2, highpass=80)
+    poisoned[frame, 1], poisoned[frame + 2, 0] = bad, bad
+    stream = zqaudio.Filter(48000, 2, highpass=300, exact=exact)
     stream.process(first)
-    with pytest.raises(ValueError, match="frame 7, channel 1"):
+    with pytest.raises(ValueError, match=f"frame {frame}, channel 1"):
         stream.process(poisoned)
-    fresh = zqaudio.Filter(48000, 2, highpass=80)
+    fresh = zqaudio.Filter(48000, 2, highpass=300, exact=exact)
     fresh.process(first)
     assert np.array_equal(stream.process(later), fresh.process(later))
 
