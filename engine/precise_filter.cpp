@@ -113,6 +113,16 @@ void design_butterworth(design_kind kind, int order, double cutoff_hz, double ra
     first.b2 = gain;
 }
 
+// How often a section may carry a gain (see precise_lanes::block): each side's first does, the
+// others come out of design_butterworth with b0 = b2 = 1; 1 should any not.
+int gain_period_of(const std::vector<biquad>& sections, int per_side) {
+    for (std::size_t k = 0; k < sections.size(); ++k) {
+        const biquad& q = sections[k];
+        if (k % static_cast<std::size_t>(per_side) != 0 && !(q.b0 == 1.0 && q.b2 == 1.0)) return 1;
+    }
+    return per_side;
+}
+
 } // namespace
 
 std::vector<biquad> butterworth_sections(design_kind kind, int order, double cutoff_hz,
@@ -148,6 +158,7 @@ void precise_filter::design(const filter_request& request) noexcept {
     };
     if (high_pass_) add(design_kind::high_pass, request.high_hz);
     if (low_pass_) add(design_kind::low_pass, request.low_hz);
+    gain_period_ = gain_period_of(sections_, order_ / 2);
 }
 
 void precise_filter::retune(const filter_request& request) noexcept {
@@ -193,7 +204,7 @@ __attribute__((noinline)) void precise_filter::run(sample* const* planes, sample
                                                    long stride, long frames) {
     // Neither side: the samples pass unchanged (a float through double and back is itself).
     if (sections_.empty()) return;
-    k_kernels<sample>.on(path_)({sections_.data(), static_cast<int>(sections_.size()),
+    k_kernels<sample>.on(path_)({sections_.data(), static_cast<int>(sections_.size()), gain_period_,
                                  state_.data(), planes, interleaved, stride, channels_, frames});
 }
 

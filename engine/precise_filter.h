@@ -69,6 +69,7 @@ private:
     ns_primitives::instruction_set path_;
     bool high_pass_ = false, low_pass_ = false;
     std::vector<biquad> sections_; // capacity for both sides
+    int gain_period_ = 1;          // see precise_lanes::block
     std::vector<double> state_;    // two per section per channel; capacity for both sides
 };
 

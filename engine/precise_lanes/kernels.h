@@ -9,7 +9,8 @@
 // steps behind the newest, so the sections' feedback loops overlap instead of each waiting for
 // the one before it within a sample; up to four channels step in lockstep, their pipelines
 // independent. Every section still performs its own operations in order on each sample, so the
-// outputs are the plain cascade's.
+// outputs are the plain cascade's. Side by side, the sections that carry no gain (b0 = b2 = 1)
+// skip those two products: x * 1 is x exactly, so no bit changes.
 #pragma once
 
 #include "paths.h"
@@ -54,14 +55,30 @@ void save_states(const V* s, double* const* states, double negligible) {
     }
 }
 
+// One section's step from x, returning its output and moving its states s0, s1 on. Without a
+// gain (b0 = b2 = 1), b0 x and b2 x are x itself, exactly, and are not computed.
+template <bool gain, typename V>
+V section_step(const coefficients<V>& q, V x, V& s0, V& s1) {
+    const auto times_x = [x](V b) {
+        if constexpr (gain)
+            return b * x;
+        else
+            return x;
+    };
+    const V y = times_x(q.b0) + s0;
+    s0 = q.b1 * x - q.a1 * y + s1;
+    s1 = times_x(q.b2) - q.a2 * y;
+    return y;
+}
+
 // Frames per chunk of the side-by-side passes, which move the samples through a frame-major
 // buffer: a vector loaded from lanes written one by one just before would wait for those
 // writes to retire, and every frame with it.
 constexpr long k_chunk = 64;
 
-// Channels first .. first + W - 1, one per lane. The states are held in locals for the block, so
-// that nothing the loop writes can alias them.
-template <typename V, int S, typename sample>
+// Channels first .. first + W - 1, one per lane; section k has b0 = b2 = 1 unless P divides k.
+// The states are held in locals for the block, so that nothing the loop writes can alias them.
+template <typename V, int S, int P, typename sample>
 void run_channels(const block<sample>& b, int first) {
     constexpr int W = V::lanes;
     double* states[W];
@@ -85,12 +102,9 @@ void run_channels(const block<sample>& b, int first) {
     }
     const auto filter_frame = [&](auto* frame) {
         V x = V::load(frame);
-        for (int k = 0; k < S; ++k) {
-            const V y = q[k].b0 * x + s[2 * k];
-            s[2 * k] = q[k].b1 * x - q[k].a1 * y + s[2 * k + 1];
-            s[2 * k + 1] = q[k].b2 * x - q[k].a2 * y;
-            x = y;
-        }
+        for (int k = 0; k < S; ++k)
+            x = k % P == 0 ? section_step<true>(q[k], x, s[2 * k], s[2 * k + 1])
+                           : section_step<false>(q[k], x, s[2 * k], s[2 * k + 1]);
         store(frame, x);
     };
     // Interleaved, a frame's W samples lie side by side: one vector, widened from floats.
@@ -251,12 +265,21 @@ void run_pipelines(const block<sample>& b, int first) {
 }
 
 // Side-by-side passes of V from channel `first` while that many channels remain; the first
-// channel left over.
+// channel left over. P as for run_channels.
+template <typename V, int S, int P, typename sample>
+int run_passes_every(const block<sample>& b, int first) {
+    for (; b.channels - first >= V::lanes; first += V::lanes)
+        run_channels<V, S, P>(b, first);
+    return first;
+}
+
+// The same, skipping the products with b0 = b2 = 1 that the block's gain period vouches for.
 template <typename V, int S, typename sample>
 int run_passes(const block<sample>& b, int first) {
-    for (; b.channels - first >= V::lanes; first += V::lanes)
-        run_channels<V, S>(b, first);
-    return first;
+    if (b.gain_period == S) return run_passes_every<V, S, S>(b, first);
+    if constexpr (S % 2 == 0)
+        if (b.gain_period == S / 2) return run_passes_every<V, S, S / 2>(b, first);
+    return run_passes_every<V, S, 1>(b, first);
 }
 
 // The narrowest of Vs (widest first) with at least S lanes, or void.
@@ -294,7 +317,11 @@ void run_sections(const block<sample>& b) {
         }
     }
     ((first = run_passes<Vs, S>(b, first)), ...);
-    run_passes<one_lane, S>(b, first);
+    // The reference takes every product as written.
+    if constexpr (sizeof...(Vs) == 0)
+        run_passes_every<one_lane, S, 1>(b, first);
+    else
+        run_passes<one_lane, S>(b, first);
 }
 
 // Dispatched by switch, so that each chain length has its states in registers.

@@ -16,6 +16,9 @@ template <typename sample>
 struct block {
     const biquad* sections;
     int count; // 1 .. 8
+    // Section k has b0 = b2 = 1 unless k is a multiple of this: count (one side of the filter),
+    // count / 2 (both) or 1 (no such promise).
+    int gain_period;
     double* states;
     sample* const* planes; // nullptr: interleaved
     sample* interleaved;
