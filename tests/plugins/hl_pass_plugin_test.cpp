@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -53,12 +54,10 @@ TEST(Settle, HonoursCutOffsOverTheRealizationsRange) {
     for (const settle_case& each : k_cases) {
         SCOPED_TRACE(each.what);
         const plugin_settings got = settle(each.given, each.rate);
-        EXPECT_EQ(got.kind, each.kind);
-        EXPECT_EQ(got.order, each.order);
-        EXPECT_EQ(got.request.high_pass, each.high_pass);
-        EXPECT_EQ(got.request.low_pass, each.low_pass);
-        EXPECT_EQ(got.request.high_hz, each.high_hz);
-        EXPECT_EQ(got.request.low_hz, each.low_hz);
+        const auto& r = got.request;
+        EXPECT_EQ(std::tie(got.kind, got.order, r.high_pass, r.high_hz, r.low_pass, r.low_hz),
+                  std::tie(each.kind, each.order, each.high_pass, each.high_hz, each.low_pass,
+                           each.low_hz));
     }
 }
 
@@ -159,12 +158,11 @@ TEST(Instance, ReadsEveryInputBeforeWritingAnyOutput) {
         for (unsigned long start = 0; start < frames; start += 500) {
             knobs[port_hp_freq] = start < 1000 ? 300.0f : 2000.0f;
             knobs[port_lp] = start < 2000 ? 0.0f : 1.0f;
-            std::vector<float> buffers[4] = {
-                {left.begin() + start, left.begin() + start + 500},
-                {(layout.ports[1] == 0 ? left : right).begin() + start,
-                 (layout.ports[1] == 0 ? left : right).begin() + start + 500},
-                std::vector<float>(500),
-                std::vector<float>(500)};
+            const std::vector<float>& second = layout.ports[1] == 0 ? left : right;
+            std::vector<float> buffers[4] = {{left.begin() + start, left.begin() + start + 500},
+                                             {second.begin() + start, second.begin() + start + 500},
+                                             std::vector<float>(500),
+                                             std::vector<float>(500)};
             for (unsigned port = 0; port < 4; ++port)
                 instance.connect(in + port, buffers[layout.ports[port]].data());
             instance.run(500);
@@ -173,13 +171,9 @@ TEST(Instance, ReadsEveryInputBeforeWritingAnyOutput) {
                               buffers[layout.ports[2 + c]].end());
         }
         if (layout.ports[1] == 0) continue; // a different input: checked for running only
-        if (expected[0].empty()) {
-            expected[0] = got[0];
-            expected[1] = got[1];
-            continue;
-        }
-        EXPECT_TRUE(zq_test::same_bits(got[0], expected[0]));
-        EXPECT_TRUE(zq_test::same_bits(got[1], expected[1]));
+        if (expected[0].empty()) std::copy(got, got + 2, expected); // the separate buffers'
+        for (int c = 0; c < 2; ++c)
+            EXPECT_TRUE(zq_test::same_bits(got[c], expected[c]));
     }
     hl_pass_instance deaf(rate, 1);
     std::vector<float> silence(64, 1.0f);
