@@ -61,11 +61,11 @@ TEST(Settle, HonoursCutOffsOverTheRealizationsRange) {
     }
 }
 
-// A host's view of an instance: its knobs and a run of blocks with the controls a function of
-// the block's start.
+// A host's view of a mono instance: its knobs and a run of blocks with the controls a function
+// of the block's start.
 class host {
 public:
-    host(double rate, int channels) : instance_(rate, channels), channels_(channels) {
+    explicit host(double rate) : instance_(rate, 1) {
         for (unsigned port = 0; port < k_control_ports; ++port)
             instance_.connect(port, &knobs[port]);
         instance_.activate();
@@ -88,7 +88,6 @@ public:
 
     controls knobs = {0, 100, 0, 4000, 0, 4, 1};
     hl_pass_instance instance_;
-    int channels_;
 };
 
 float peak(const std::vector<float>& samples) {
@@ -119,7 +118,7 @@ TEST(Instance, KeepsEveryControlStepBounded) {
             for (const auto& each : changes) {
                 SCOPED_TRACE(testing::Message()
                              << each.what << ", " << rate << " Hz, blocks of " << block);
-                host mono(rate, 1);
+                host mono(rate);
                 const std::vector<float> noise = zq_test::random_floats(
                     static_cast<std::size_t>(block == 1 ? rate / 20 : rate / 2), 3u);
                 const auto out = mono.run(noise, block, [&](long start, controls& knobs) {
@@ -269,7 +268,7 @@ TEST(Instance, AutomationStaysSmooth) {
     for (long block : {1L, 64L, 1024L})
         for (const auto& each : cases) {
             if (block == 1 && each.limit_db < k_switch_limit_db) continue;
-            host mono(rate, 1);
+            host mono(rate);
             const double db = loudest_residue_db(mono.run(tone, block, each.set), rate, tone_hz,
                                                  amplitude / std::sqrt(2.0));
             std::printf("%-32s blocks of %4ld: %7.1f dB\n", each.what, block, db);
