@@ -43,11 +43,9 @@ protected:
                          << "; tests/run.sh installs it)";
     }
 
-    run_result run(const std::vector<std::string>& arguments) const {
-        return space.run({arguments.begin() + 1, arguments.end()}, arguments.front());
-    }
     run_result run(const std::string& command) const {
-        return run(words(command));
+        const std::vector<std::string> arguments = words(command);
+        return space.run({arguments.begin() + 1, arguments.end()}, arguments.front());
     }
 
     scratch_space space;
@@ -106,11 +104,11 @@ const host_case k_hosts[] = {
      0x1p-24f},
 };
 
-// The command's words, with {in} and {out} standing for the files.
-std::vector<std::string> with_files(std::string command, const fs::path& in, const fs::path& out) {
+// The command with {in} and {out} standing for the files.
+std::string with_files(std::string command, const fs::path& in, const fs::path& out) {
     for (const auto& [placeholder, path] : {std::pair{"{in}", in}, std::pair{"{out}", out}})
         command.replace(command.find(placeholder), std::string(placeholder).size(), path.string());
-    return words(command);
+    return command;
 }
 
 // Half a second and a bit: several of any host's blocks, the last one partial.

@@ -229,12 +229,6 @@ TEST(ZqFilter, RefusesBadInputInOneLineAndWritesNothing) {
         for (const float sample : read_sound(scratch.out).samples)
             ASSERT_TRUE(std::isfinite(sample));
     }
-    const run_result cut = scratch.shell("zq-filter -q cut.wav out.wav");
-    EXPECT_EQ(cut.status, 0) << cut.err;
-    EXPECT_NE(cut.err.find("warning: INPUT \"cut.wav\" is truncated: its header declares 3000 "
-                           "frames, it holds "),
-              std::string::npos)
-        << cut.err;
 }
 
 struct output_kind {
@@ -244,14 +238,6 @@ struct output_kind {
     int status;
     std::function<void(const fs::path& work, const std::string& err)> check;
 };
-
-bool is_root() {
-    return geteuid() == 0;
-}
-
-// Run as nobody when the test runs as root, so that permissions hold.
-const std::string k_as_user =
-    is_root() ? "setpriv --reuid 65534 --regid 65534 --clear-groups " : "";
 
 void expect_audio(const fs::path& path) {
     EXPECT_EQ(read_sound(path).samples.size(), 2000u) << path;
@@ -281,28 +267,6 @@ const output_kind k_output_kinds[] = {
          EXPECT_TRUE(fs::is_fifo(work / "fifo.wav"));
          expect_audio(work.parent_path() / "got.wav");
      }},
-    {"a dangling symbolic link",
-     [](const fs::path& work) {
-         fs::create_symlink("sub/new.wav", work / "dangling.wav");
-         return true;
-     },
-     "zq-filter -q in.wav dangling.wav", 0,
-     [](const fs::path& work, const std::string&) {
-         EXPECT_TRUE(fs::is_symlink(work / "dangling.wav"));
-         expect_audio(work / "sub" / "new.wav");
-     }},
-    {"write-protected, another user's run",
-     [](const fs::path& work) {
-         std::ofstream(work / "locked.wav") << "an earlier result\n";
-         fs::permissions(work / "locked.wav", fs::perms(0444));
-         return true;
-     },
-     k_as_user + "'" ZQ_FILTER_PATH "' -q in.wav locked.wav", 3,
-     [](const fs::path& work, const std::string& err) {
-         EXPECT_NE(err.find("cannot write OUTPUT \"locked.wav\": Permission denied"),
-                   std::string::npos);
-         EXPECT_EQ(file_bytes(work / "locked.wav"), "an earlier result\n");
-     }},
     // Stopped by the file size limit once the note is out.
     {"a .wav past 4 GiB", [](const fs::path& work) { return write_sparse_w64(work / "big.w64"); },
      "ulimit -f 64; zq-filter big.w64 big.wav", 3,
@@ -315,7 +279,7 @@ const output_kind k_output_kinds[] = {
      [](const fs::path& work) {
          std::ofstream(work / "root.wav") << "an earlier result\n";
          fs::permissions(work / "root.wav", fs::perms(0444));
-         return is_root();
+         return geteuid() == 0;
      },
      "zq-filter -q in.wav root.wav", 0,
      [](const fs::path& work, const std::string&) {
@@ -324,17 +288,13 @@ const output_kind k_output_kinds[] = {
      }},
 };
 
-// A FIFO as OUTPUT is written into, a dangling link written through, a write-protected file
-// refused; none of it leaves a temporary file behind. The file layer's other kinds of OUTPUT
-// (a device, a link, a stale temporary file) are tested through zqaudio.filter_file.
+// A FIFO as OUTPUT is written into, a write-protected file replaced by root; none of it leaves
+// a temporary file behind. The file layer's other kinds of OUTPUT (a device, a dangling link, a
+// file another user may not write, a stale temporary file) are tested through
+// zqaudio.filter_file.
 TEST(ZqFilter, WritesIntoWhatOutputIsAndLeavesNothingElse) {
     const scratch_space scratch;
     write_sound(scratch.in, test_signal(2, 48000, 1000));
-    fs::create_directories(scratch.work / "sub");
-    // Open to the user the runs are dropped to.
-    for (const fs::path& directory : {scratch.root, scratch.work, scratch.work / "sub"})
-        fs::permissions(directory, fs::perms::all);
-    fs::permissions(scratch.in, fs::perms(0644));
     for (const output_kind& each : k_output_kinds) {
         SCOPED_TRACE(each.name);
         if (!each.make(scratch.work)) {
@@ -344,9 +304,8 @@ TEST(ZqFilter, WritesIntoWhatOutputIsAndLeavesNothingElse) {
         const run_result result = scratch.shell(each.command);
         EXPECT_EQ(result.status, each.status) << result.err;
         each.check(scratch.work, result.err);
-        for (const fs::path& directory : {scratch.work, scratch.work / "sub"})
-            for (const fs::directory_entry& entry : fs::directory_iterator(directory))
-                EXPECT_NE(entry.path().filename().string().find(".zq-"), 1u) << entry.path();
+        for (const fs::directory_entry& entry : fs::directory_iterator(scratch.work))
+            EXPECT_NE(entry.path().filename().string().find(".zq-"), 1u) << entry.path();
     }
 }
 
