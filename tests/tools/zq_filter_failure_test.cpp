@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -243,6 +244,18 @@ void expect_audio(const fs::path& path) {
     EXPECT_EQ(read_sound(path).samples.size(), 2000u) << path;
 }
 
+// A copy of the null device as OUTPUT (only root can make one), and the header of a mono 8-bit
+// WAV of unknown length whose samples, made doubles, pass 4 GiB after 512 Mi frames.
+bool make_null_output_and_u8_header(const fs::path& work) {
+    if (mknod((work / "null.wav").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) return false;
+    std::string header = "RIFF\xff\xff\xff\xffWAVEfmt ";
+    const unsigned char format[] = {16, 0, 0,    0,    1, 0, 1, 0, 0x80, 0xbb,
+                                    0,  0, 0x80, 0xbb, 0, 0, 1, 0, 8,    0};
+    header.append(reinterpret_cast<const char*>(format), sizeof format);
+    std::ofstream(work / "u8.head", std::ios::binary) << header << "data\xff\xff\xff\xff";
+    return true;
+}
+
 // A mono float W64 whose data passes 4 GiB, holes but for its header.
 bool write_sparse_w64(const fs::path& path) {
     write_sound(path, {1, 48000, SF_FORMAT_W64 | SF_FORMAT_FLOAT, std::vector<float>(16)});
@@ -273,6 +286,13 @@ const output_kind k_output_kinds[] = {
      [](const fs::path& work, const std::string& err) {
          EXPECT_NE(err.find("OUTPUT is RF64: its data passes the 4 GiB"), std::string::npos);
          fs::remove(work / "big.w64");
+     }},
+    // INPUT's length unknown: refused as the data reaches 4 GiB, the device left a device.
+    {"a .wav of unknown length reaching 4 GiB", make_null_output_and_u8_header,
+     "cat u8.head <(head -c 600M /dev/zero) | zq-filter -q --format double - null.wav", 3,
+     [](const fs::path& work, const std::string& err) {
+         EXPECT_NE(err.find("would pass the 4 GiB a WAV file can hold"), std::string::npos);
+         EXPECT_TRUE(fs::is_character_file(work / "null.wav"));
      }},
     // As cp, root replaces it.
     {"write-protected, root's run",
