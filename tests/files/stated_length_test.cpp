@@ -1,5 +1,7 @@
 // A file shorter than its container states is told from a whole one, whatever the container
 // and whatever lengths a streaming writer leaves unknown.
+#include "../support/sound_file_io.h"
+
 #include <files/sound_files.h>
 
 #include <gtest/gtest.h>
@@ -7,12 +9,10 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,30 +20,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bytes_of(const fs::path& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
-
 void write_bytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// A mono sine of `frames` frames at 48 kHz.
-std::string written_by_library(const fs::path& path, int format, sf_count_t frames) {
-    SF_INFO info{};
-    info.channels = 1;
-    info.samplerate = 48000;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    std::vector<float> samples(static_cast<std::size_t>(frames));
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
-    sf_writef_float(file, samples.data(), frames);
-    sf_close(file);
-    return bytes_of(path);
+// Mono noise of `frames` frames at 48 kHz.
+std::string written_by_library(const fs::path& path, int format, int frames) {
+    zq_test::sound content = zq_test::test_signal(1, 48000, frames);
+    content.format = format;
+    zq_test::write_sound(path, content);
+    return zq_test::file_bytes(path);
 }
 
 std::string le32(std::uint32_t value) {
@@ -84,7 +70,7 @@ std::function<std::string(const std::string&)> data_size_then_third(std::uint32_
 struct length_case {
     const char* name;
     int format; // 0: odd_chunks_wav()
-    sf_count_t frames;
+    int frames;
     std::function<std::string(const std::string&)> damage;
     const char* told; // in the shortfall; "" for none
 };

@@ -1,5 +1,7 @@
 // WAV samples read straight from the file must be, bit for bit, what libsndfile's own reading
 // gives, whatever the encoding, channel count, length and the pieces they are asked for in.
+#include "../support/sound_file_io.h"
+
 #include <files/sound_files.h>
 #include <files/wav_samples.h>
 
@@ -59,15 +61,6 @@ void write_wav(const fs::path& path, const wav_case& c) {
     sf_close(file);
 }
 
-std::vector<float> read_by_library(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    std::vector<float> samples(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(file, samples.data(), info.frames);
-    sf_close(file);
-    return samples;
-}
-
 // In pieces of an odd size, so that the last one comes short.
 std::vector<float> read_by_input(const fs::path& path) {
     sound_input input(path.string());
@@ -106,7 +99,7 @@ TEST_F(scratch_file, EveryLinearEncodingReadsAsLibsndfileReadsIt) {
                              " channels, " + std::to_string(c.frames) + " frames");
                 write_wav(path_, c);
                 EXPECT_TRUE(taken_directly(path_));
-                const std::vector<float> expected = read_by_library(path_);
+                const std::vector<float> expected = zq_test::read_sound(path_).samples;
                 const std::vector<float> got = read_by_input(path_);
                 ASSERT_EQ(got.size(), expected.size());
                 EXPECT_TRUE(

@@ -12,7 +12,7 @@ import numpy as np
 import pytest
 import soundfile
 import zqaudio
-from conftest import ZQ_FILTER, noise, run_zq_filter, write_sound
+from conftest import noise, run_zq_filter, write_sound
 
 
 # (input maker, output extension, zq-filter options, filter_file keywords): each keyword once,
@@ -77,7 +77,8 @@ def test_a_failure_leaves_the_output_as_it_was(tmp_path):
 
 
 def test_a_failed_write_names_the_output_and_the_reason(tmp_path):
-    """A full disk in small: a file size limit fails the write, with EFBIG instead of ENOSPC."""
+    """A full disk in small: a file size limit fails the write, with EFBIG instead of ENOSPC.
+    zq-filter's exit status for it is the tool's own test."""
     def limited():
         resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
         signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
@@ -88,17 +89,14 @@ def test_a_failed_write_names_the_output_and_the_reason(tmp_path):
     python = "import sys, zqaudio\ntry: zqaudio.filter_file(*sys.argv[1:], 300)\n" \
              "except OSError as error: print(error.errno, error.strerror)"
 
-    def limited_run(*command):
-        return subprocess.run([*map(str, command), source, output], preexec_fn=limited,
-                              capture_output=True, text=True, timeout=60)
-
-    zq_filter = limited_run(ZQ_FILTER, "--highpass", 300)
-    assert zq_filter.returncode == 3 and reason in zq_filter.stderr
-    assert limited_run(sys.executable, "-c", python).stdout == f"{errno.EFBIG} {reason}\n"
+    run = subprocess.run([sys.executable, "-c", python, source, output], preexec_fn=limited,
+                         capture_output=True, text=True, timeout=60)
+    assert run.stdout == f"{errno.EFBIG} {reason}\n"
     assert os.listdir(tmp_path) == ["in.wav"]
 
 
 def test_opus_output_is_resampled_after_the_filter_at_the_bitrate_asked(tmp_path):
+    """The keywords and the result; what the resampler keeps of the filter is zq-filter's test."""
     seconds, rate = 3, 44100
     source = write_sound(tmp_path / "in.wav", noise(seconds * rate, 2), rate)
     output = tmp_path / "out.opus"
@@ -108,9 +106,6 @@ def test_opus_output_is_resampled_after_the_filter_at_the_bitrate_asked(tmp_path
     assert (result.rate, written_rate, result.frames) == (48000, 48000, len(samples))
     assert abs(len(samples) - seconds * 48000) <= seconds * 100  # a frame per 10 ms
     assert output.stat().st_size * 8 / seconds / 1000 == pytest.approx(96, rel=0.1)
-    power = np.abs(np.fft.rfft(samples[:, 0])) ** 2
-    hz = np.fft.rfftfreq(len(samples), 1 / 48000)
-    assert power[hz > 8000].mean() < 1e-4 * power[hz < 1000].mean()  # -24 dB an octave
 
 
 def as_nobody(call):

@@ -4,50 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 namespace zq_tool_test {
-
-void write_sound(const fs::path& path, const sound& content, int piece_frames) {
-    SF_INFO info{};
-    info.channels = content.channels;
-    info.samplerate = content.rate;
-    info.format = content.format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
-    const auto frames = static_cast<sf_count_t>(content.samples.size()) / content.channels;
-    const sf_count_t piece = piece_frames > 0 ? piece_frames : std::max<sf_count_t>(frames, 1);
-    for (sf_count_t at = 0; at < frames; at += piece)
-        sf_writef_float(file, content.samples.data() + at * content.channels,
-                        std::min(piece, frames - at));
-    sf_close(file);
-}
-
-sound read_sound(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
-    sound content{info.channels, info.samplerate, info.format, {}};
-    // Up to the end: a WAV written to a pipe declares a length it could not know.
-    std::vector<float> block(4096 * static_cast<std::size_t>(info.channels));
-    while (const sf_count_t got = sf_readf_float(file, block.data(), 4096))
-        content.samples.insert(content.samples.end(), block.begin(),
-                               block.begin() + got * info.channels);
-    sf_close(file);
-    return content;
-}
-
-sound test_signal(int channels, int rate, int frames) {
-    sound content{channels, rate, k_float_wav,
-                  zq_test::random_floats(std::size_t(frames) * channels, 7)};
-    for (float& value : content.samples)
-        value *= 0.5f;
-    return content;
-}
 
 double tone_amplitude(const sound& content, int channel, double hz) {
     const std::size_t frames = content.samples.size() / content.channels;
@@ -56,13 +17,6 @@ double tone_amplitude(const sound& content, int channel, double hz) {
         sum += double{content.samples[i * content.channels + channel]} *
                std::polar(1.0, -2.0 * M_PI * hz * double(i) / content.rate);
     return 2.0 * std::abs(sum) / double(frames);
-}
-
-std::string file_bytes(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << stream.rdbuf();
-    return bytes.str();
 }
 
 std::vector<std::string> words(const std::string& text) {

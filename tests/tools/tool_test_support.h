@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../support/reference.h"
+#include "../support/sound_file_io.h"
 
 #include <engine/filter_engine>
 #include <gtest/gtest.h>
@@ -19,26 +20,19 @@ namespace zq_tool_test {
 
 namespace fs = std::filesystem;
 using ns_filter_engine::realization;
+using zq_test::file_bytes;
+using zq_test::k_float_wav;
+using zq_test::read_sound;
 using zq_test::same_bits;
+using zq_test::sound;
+using zq_test::test_signal;
+using zq_test::write_sound;
 
 struct run_result {
     int status; // exit status, or 128 + signal
     std::string out, err;
 };
 
-struct sound {
-    int channels = 0, rate = 0, format = 0;
-    std::vector<float> samples; // interleaved, as libsndfile reads them
-};
-
-constexpr int k_float_wav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-
-// Handed to libsndfile `piece_frames` frames at a time, or all at once for 0.
-void write_sound(const fs::path& path, const sound& content, int piece_frames = 0);
-sound read_sound(const fs::path& path);
-// A float WAV of uniform noise at half full scale, the same for the same arguments.
-sound test_signal(int channels, int rate, int frames);
-std::string file_bytes(const fs::path& path);
 // The amplitude of a tone of `hz` in `channel`, from one DFT bin: the tone must complete whole
 // periods over the sound.
 double tone_amplitude(const sound& content, int channel, double hz);

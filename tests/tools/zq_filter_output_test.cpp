@@ -83,7 +83,6 @@ const run_case k_runs[] = {
     {"bypass", "", 2, 2, 48000, 0, 0},
     {"low_pass", "--lowpass 4000 --frames 4096", 2, 2, 48000, 0, 4},
     {"high_pass_fourth_order_ten_channels", "--highpass 2000", 10, 10, 32000, 2000, 0},
-    {"high_pass_in_two_sections", "--highpass 100", 2, 2, 48000, 100, 0},
     {"band_of_fourth_order_sections", "--highpass 1kHz --lowpass 4k --frames 1", 2, 2, 48000, 1000,
      4},
     {"band_with_padded_high_section_through_set",
