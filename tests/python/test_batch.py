@@ -16,7 +16,6 @@ import psutil
 import pytest
 from conftest import noise, run_batch, same_bits, write_sound, zq_filter
 import soundfile
-from zqaudio import _engine
 
 SETTINGS = ("--highpass", "300", "--lowpass", "4000")
 GOOD = ("a.wav", "b.wav", "c.flac")
@@ -45,7 +44,8 @@ def test_local_cluster_writes_the_audio_and_accounts_for_the_rest(inputs, tmp_pa
     write_sound(inputs / "more" / "d.wav", noise(100, 1), 48000)
     outdir = tmp_path / "out"
     outdir.mkdir()
-    # A killed writer's temporary file, one a live writer holds, and a hidden file of the user's.
+    # A killed writer's temporary file, one a live writer (this process) holds, and a hidden
+    # file of the user's.
     kept = [".b.wav.zq-Lv3x9Q", ".a.wav.Kd8s2P"]
     for name in [".a.wav.zq-Kd8s2P", *kept]:
         (outdir / name).write_bytes(b"\0" * 4096)
@@ -108,25 +108,6 @@ def test_refuses_outdir_among_the_inputs_before_any_work(inputs, tmp_path):
         assert finished.returncode == 2, paths
         assert "choose an" in finished.stderr and finished.stdout == ""
     assert sorted(os.listdir(inputs)) == before
-
-
-def test_the_clean_up_leaves_a_live_writers_temporary_file(tmp_path):
-    """A temporary file whose writer still holds its lock stays; a dead writer's goes. zq-filter's
-    own are unnamed where the file system allows, so another process plays the live writer."""
-    live, stale = tmp_path / ".out.wav.zq-Live01", tmp_path / ".old.wav.zq-Stale1"
-    live.write_bytes(b"being written")
-    stale.write_bytes(b"a killed writer's")
-    holder = subprocess.Popen(
-        ["/usr/bin/python3", "-c", "import fcntl, sys; f = open(sys.argv[1], 'r+'); "
-         "fcntl.flock(f, fcntl.LOCK_EX); print(flush=True); sys.stdin.read()", live],
-        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    try:
-        holder.stdout.readline()
-        assert _engine.remove_stale_temporaries(str(tmp_path)) == [stale.name]
-        assert live.exists()
-    finally:
-        holder.stdin.close()
-        holder.wait(timeout=30)
 
 
 def stop(processes):
