@@ -33,10 +33,7 @@ std::string written_by_library(const fs::path& path, int format, int frames) {
 }
 
 std::string le32(std::uint32_t value) {
-    std::string bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += static_cast<char>(value >> (8 * i) & 0xFF);
-    return bytes;
+    return zq_test::little_endian(value, 4);
 }
 
 // 8-bit mono WAV at 8 kHz: an odd chunk (and its pad byte) before an odd 'data' chunk of

@@ -52,4 +52,11 @@ std::string file_bytes(const std::filesystem::path& path) {
     return bytes.str();
 }
 
+std::string little_endian(std::uint64_t value, int bytes) {
+    std::string stored;
+    for (int i = 0; i < bytes; ++i)
+        stored += static_cast<char>(value >> (8 * i) & 0xFF);
+    return stored;
+}
+
 } // namespace zq_test

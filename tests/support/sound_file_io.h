@@ -3,6 +3,7 @@
 
 #include <sndfile.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,5 +23,7 @@ sound read_sound(const std::filesystem::path& path);
 // A float WAV of uniform noise at half full scale, the same for the same arguments.
 sound test_signal(int channels, int rate, int frames);
 std::string file_bytes(const std::filesystem::path& path);
+// The low `bytes` bytes of `value`, least significant first, as headers store their fields.
+std::string little_endian(std::uint64_t value, int bytes);
 
 } // namespace zq_test

@@ -31,26 +31,15 @@ const char* const k_long_name = k_long_name_text.c_str();
 // followed by `samples` whatever the header says.
 std::string float_wav(uint32_t channels, uint32_t rate, uint32_t frames,
                       const std::vector<float>& samples = std::vector<float>(64, 0.25f)) {
-    std::string bytes;
-    const auto put = [&bytes](uint32_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            bytes += static_cast<char>(value >> (8 * i) & 0xFF);
-    };
+    using zq_test::little_endian;
     const uint32_t data = frames * channels * 4;
-    bytes += "RIFF";
-    put(36 + data, 4);
-    bytes += "WAVEfmt ";
-    put(16, 4);
-    put(3, 2); // IEEE float
-    put(channels, 2);
-    put(rate, 4);
-    put(rate * channels * 4, 4);
-    put(channels * 4, 2);
-    put(32, 2);
-    bytes += "data";
-    put(data, 4);
-    return bytes + std::string(reinterpret_cast<const char*>(samples.data()),
-                               samples.size() * sizeof(float));
+    const std::string format = little_endian(3, 2) + little_endian(channels, 2) + // IEEE float
+                               little_endian(rate, 4) + little_endian(rate * channels * 4, 4) +
+                               little_endian(channels * 4, 2) + little_endian(32, 2);
+    return "RIFF" + little_endian(36 + data, 4) + "WAVEfmt " + little_endian(16, 4) + format +
+           "data" + little_endian(data, 4) +
+           std::string(reinterpret_cast<const char*>(samples.data()),
+                       samples.size() * sizeof(float));
 }
 
 struct failure_case {
@@ -250,13 +239,9 @@ bool write_sparse_w64(const fs::path& path) {
     std::string bytes = file_bytes(path);
     const uint64_t frames = (uint64_t{4400} << 20) / 4;
     const std::size_t data = bytes.find("data");
-    const auto put = [&bytes](std::size_t at, uint64_t value) {
-        for (int i = 0; i < 8; ++i)
-            bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
-    };
-    put(16, data + 24 + frames * 4);
-    put(bytes.find("fact") + 24, frames);
-    put(data + 16, 24 + frames * 4);
+    bytes.replace(16, 8, zq_test::little_endian(data + 24 + frames * 4, 8));
+    bytes.replace(bytes.find("fact") + 24, 8, zq_test::little_endian(frames, 8));
+    bytes.replace(data + 16, 8, zq_test::little_endian(24 + frames * 4, 8));
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes.substr(0, data + 24);
     return truncate(path.c_str(), static_cast<off_t>(data + 24 + frames * 4)) == 0;
 }
