@@ -53,8 +53,7 @@ std::atomic<lane_path>& chosen_path() {
 
 bool accepted(const arma_sections& s, int channels) {
     const int most = s.two_stage ? detail::k_cascade_max_order : detail::k_direct_form_max_order;
-    return s.order >= 1 && s.order <= most && channels >= 1 &&
-           channels <= libdspaudio::k_history_channels;
+    return s.order >= 1 && s.order <= most && channels >= 1;
 }
 
 } // namespace
@@ -88,12 +87,18 @@ bool lane_path_named(const char* name, lane_path& path) {
     return false;
 }
 
-bool arma_filter_lanes(libdspaudio& dsp, const arma_sections& sections, float* samples, int frames,
-                       int channels, lane_path path) {
+bool arma_filter_lanes(libdspaudio::channel_history* histories, const arma_sections& sections,
+                       float* samples, int frames, int channels, lane_path path) {
     const lanes_function filter = path_function(path);
     if (filter == nullptr || !accepted(sections, channels)) return false;
-    if (frames > 0) filter({sections, dsp.filter_state, samples, frames, channels});
+    if (frames > 0) filter({sections, histories, samples, frames, channels});
     return true;
+}
+
+bool arma_filter_lanes(libdspaudio& dsp, const arma_sections& sections, float* samples, int frames,
+                       int channels, lane_path path) {
+    return channels <= libdspaudio::k_history_channels &&
+           arma_filter_lanes(dsp.filter_state, sections, samples, frames, channels, path);
 }
 
 } // namespace ns_audio_dsp

@@ -1,8 +1,8 @@
 // Channels side by side: the recursions of arma_filter and arma_filter_2stage for the channels
 // of an interleaved block, run at once, one channel per vector lane. Each lane performs
 // exactly the operations of the channel-by-channel routines in the same order, so the outputs
-// and every carried history (filter_state) are bit for bit theirs; the block is filtered in
-// place, without the de-interleave and interleave around a per-channel filter.
+// and every carried history are bit for bit theirs; the block is filtered in place, without the
+// de-interleave and interleave around a per-channel filter.
 // Bit for bit means every value that is a number, infinities and signed zeros included. Where
 // NaN or infinite input makes NaNs, the same samples are NaN on every path, but the payload
 // and sign bits of those NaNs are the processor's and may differ between paths.
@@ -44,11 +44,16 @@ ZQ_DSP_API const char* lane_path_name(lane_path path);
 ZQ_DSP_API bool lane_path_named(const char* name, lane_path& path);
 
 // Filters `frames` interleaved frames of `channels` channels in place (channel c of frame f
-// at samples[f * channels + c]), channel c continuing filter_state[c] of `dsp`: the samples
-// and histories that arma_filter / arma_filter_2stage would leave, channel by channel. Uses
-// none of dsp's work buffers and allocates nothing. Returns false, touching nothing, for the
-// literal path or one not supported, channels outside 1..10 or an order the routines refuse:
-// the caller then filters channel by channel.
+// at samples[f * channels + c]), channel c continuing histories[c], one of `channels` histories
+// the caller owns: the samples and histories that arma_filter / arma_filter_2stage would leave,
+// channel by channel. Any channel count from 1 on. Allocates nothing. Returns false, touching
+// nothing, for the literal path or one not supported, no channel or an order the routines
+// refuse: the caller then filters channel by channel.
+ZQ_DSP_API bool arma_filter_lanes(libdspaudio::channel_history* histories,
+                                  const arma_sections& sections, float* samples, int frames,
+                                  int channels, lane_path path = lane_path_chosen());
+// The same on the histories of `dsp` (filter_state), which carries channels 1..10 (false for
+// more); none of dsp's work buffers are used.
 ZQ_DSP_API bool arma_filter_lanes(libdspaudio& dsp, const arma_sections& sections, float* samples,
                                   int frames, int channels, lane_path path = lane_path_chosen());
 

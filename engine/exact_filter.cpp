@@ -46,8 +46,8 @@ void exact_filter::dsp_release::operator()(libdspaudio* dsp) const {
 exact_filter::exact_filter(const section_plan& plan, int channels)
     : plan_(plan), channels_(channels),
       lanes_(channels > 1 && ns_audio_dsp::lane_path_chosen() != ns_audio_dsp::lane_path::literal) {
-    if (channels < 1 || channels > libdspaudio::k_history_channels)
-        throw std::invalid_argument("the exact filter carries 1 to 10 channels, not " +
+    if (channels < 1)
+        throw std::invalid_argument("the exact filter carries at least 1 channel, not " +
                                     std::to_string(channels));
     if (!plan.known_mode)
         throw std::invalid_argument("no filter mode " + std::to_string(plan.mode));
@@ -55,12 +55,29 @@ exact_filter::exact_filter(const section_plan& plan, int channels)
     if (!dsp_->filter_init(k_work_buffer)) throw std::bad_alloc();
     design_exact(*dsp_, plan_, a1_, b1_, a2_, b2_);
     if (lanes_) interleaved_.resize(static_cast<std::size_t>(channels) * k_block);
+    if (channels > libdspaudio::k_history_channels)
+        owned_histories_.resize(static_cast<std::size_t>(channels));
 }
 
 exact_filter::~exact_filter() = default;
 
+exact_filter::channel_history* exact_filter::histories() noexcept {
+    return owned_histories_.empty() ? dsp_->filter_state : owned_histories_.data();
+}
+
+float* exact_filter::filter_channel(const float* in, int n, int channel) {
+    if (owned_histories_.empty()) return filter_exact_channel(*dsp_, sections(), in, n, channel);
+    // The routines read histories from the library object only: the channel's own visits the
+    // first slot for the call.
+    channel_history& slot = dsp_->filter_state[0];
+    slot = owned_histories_[channel];
+    float* const out = filter_exact_channel(*dsp_, sections(), in, n, 0);
+    owned_histories_[channel] = slot;
+    return out;
+}
+
 void exact_filter::filter_lanes(float* frames, int count) {
-    ns_audio_dsp::arma_filter_lanes(*dsp_, sections(), frames, count, channels_);
+    ns_audio_dsp::arma_filter_lanes(histories(), sections(), frames, count, channels_);
 }
 
 bool exact_filter::process_interleaved(float* samples, long frames) {
@@ -74,7 +91,6 @@ bool exact_filter::process_interleaved(float* samples, long frames) {
 
 void exact_filter::process_planar(float* const* channel_data, long frames) {
     if (plan_.bypass) return;
-    const exact_sections s = sections();
     for (long done = 0; done < frames; done += k_block) {
         const int n = static_cast<int>(std::min<long>(k_block, frames - done));
         if (lanes_) {
@@ -90,15 +106,15 @@ void exact_filter::process_planar(float* const* channel_data, long frames) {
         }
         for (int c = 0; c < channels_; ++c) {
             float* samples = channel_data[c] + done;
-            std::copy_n(filter_exact_channel(*dsp_, s, samples, n, c), n, samples);
+            std::copy_n(filter_channel(samples, n, c), n, samples);
         }
     }
 }
 
 void exact_filter::reset() {
     // Clears the histories in place: a host may reset from its real-time thread.
-    std::fill_n(&dsp_->filter_state[0], libdspaudio::k_history_channels,
-                libdspaudio::channel_history{});
+    std::fill(std::begin(dsp_->filter_state), std::end(dsp_->filter_state), channel_history{});
+    std::fill(owned_histories_.begin(), owned_histories_.end(), channel_history{});
 }
 
 void exact_filter::retune(const section_plan& plan) noexcept {

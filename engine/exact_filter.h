@@ -28,8 +28,9 @@ using exact_sections = ns_audio_dsp::arma_sections;
 void design_exact(ns_audio_dsp::libdspaudio& dsp, const section_plan& plan, float* a1, float* b1,
                   float* a2, float* b2);
 
-// Filters n samples of `channel`, carrying its history in `dsp`. Returns the outputs inside
-// dsp's work buffer (see arma_filter), or null for an order or channel the filters refuse.
+// Filters n samples of `channel`, carrying its history in `dsp` (channels 0..9). Returns the
+// outputs inside dsp's work buffer (see arma_filter), or null for an order or channel the
+// filters refuse.
 float* filter_exact_channel(ns_audio_dsp::libdspaudio& dsp, const exact_sections& sections,
                             const float* in, int n, int channel);
 
@@ -39,7 +40,9 @@ public:
     // filter_init prepares, so that filtering never grows them.
     static constexpr int k_block = 1024;
 
-    // Throws std::invalid_argument for a channel count outside 1..10 or an impossible mode.
+    // Any channel count from 1 on: up to 10 the histories are the library object's own, as in
+    // the component; beyond, the filter keeps them itself. Throws std::invalid_argument for no
+    // channel or an impossible mode.
     exact_filter(const section_plan& plan, int channels);
     exact_filter(const exact_filter&) = delete;
     exact_filter& operator=(const exact_filter&) = delete;
@@ -69,6 +72,10 @@ private:
         void operator()(ns_audio_dsp::libdspaudio* dsp) const;
     };
 
+    using channel_history = ns_audio_dsp::libdspaudio::channel_history;
+
+    channel_history* histories() noexcept;
+    float* filter_channel(const float* in, int n, int channel);
     void filter_lanes(float* frames, int count);
 
     section_plan plan_;
@@ -76,6 +83,7 @@ private:
     bool lanes_;                     // several channels, and the lanes chosen
     std::vector<float> interleaved_; // one block of planar input, for the lanes
     std::unique_ptr<ns_audio_dsp::libdspaudio, dsp_release> dsp_;
+    std::vector<channel_history> owned_histories_; // beyond the library object's 10, else empty
     float a1_[k_first_section_length] = {};
     float b1_[k_first_section_length] = {};
     float a2_[k_second_section_length] = {};
