@@ -87,7 +87,7 @@ filter_engine::filter_engine(double rate, int channels, const engine_settings& s
     else {
         precise_ = std::make_unique<precise_filter>(
             rate, channels, settings.request, settings.precise_order, settings.flush_subnormals);
-        saved_ = std::make_unique<precise_filter>(*precise_);
+        precise_->save_history(saved_); // the one allocation of saved_
     }
     // Only the exact realization de-interleaves (the blocks its lanes decline).
     if (exact_ && channels > 1) {
@@ -151,13 +151,12 @@ void filter_engine::reset() {
 
 bool filter_engine::save_history() {
     if (!precise_) return false;
-    *saved_ = *precise_;
+    precise_->save_history(saved_);
     return true;
 }
 
-// Copied rather than swapped: precise_ keeps the capacity it reserved for retune.
 void filter_engine::restore_history() {
-    if (precise_) *precise_ = *saved_;
+    if (precise_) precise_->restore_history(saved_);
 }
 
 } // namespace ns_filter_engine

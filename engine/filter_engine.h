@@ -69,9 +69,11 @@ public:
     // Clears the carried history: the next block starts a new stream.
     void reset();
     // Keeps a copy of the carried history, which restore_history puts back: a front-end that
-    // finds unusable samples partway through a call can undo the blocks it filtered. The exact
-    // realization's history lives inside the component and cannot be copied: false for it,
-    // and nothing is kept.
+    // finds unusable samples partway through a call can undo the blocks it filtered. Neither
+    // allocates. Only the history is kept, not the cut-offs: those retuned in between stay, and
+    // a retune that changed the sections leaves restore_history nothing to put back but silence
+    // (see retune). The exact realization's history lives inside the component and cannot be
+    // copied: false for it, and nothing is kept.
     bool save_history();
     void restore_history();
     // New cut-offs and switches for the same realization, taking effect at the next block,
@@ -96,7 +98,7 @@ private:
     engine_settings settings_;
     std::unique_ptr<exact_filter> exact_;
     std::unique_ptr<precise_filter> precise_;
-    std::unique_ptr<precise_filter> saved_; // precise_ as save_history left it
+    precise_filter::history saved_;    // precise_'s as save_history left it
     std::vector<float> planar_;        // one block of interleaved input, de-interleaved (exact)
     std::vector<float*> channel_data_; // where each channel starts in planar_
 };

@@ -212,4 +212,18 @@ void precise_filter::reset() {
     std::fill(state_.begin(), state_.end(), 0.0);
 }
 
+void precise_filter::save_history(history& into) const {
+    into.state.reserve(state_.capacity());
+    into.state.assign(state_.begin(), state_.end());
+    into.high_pass = high_pass_;
+    into.low_pass = low_pass_;
+}
+
+void precise_filter::restore_history(const history& from) noexcept {
+    const bool same_sections = from.high_pass == high_pass_ && from.low_pass == low_pass_ &&
+                               from.state.size() == state_.size();
+    if (!same_sections) return reset();
+    std::copy(from.state.begin(), from.state.end(), state_.begin());
+}
+
 } // namespace ns_filter_engine

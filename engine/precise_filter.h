@@ -24,6 +24,13 @@ std::vector<biquad> butterworth_sections(design_kind kind, int order, double cut
 
 class precise_filter {
 public:
+    // The carried history apart from the filter, in a buffer its owner keeps: what a front-end
+    // puts back to undo the blocks filtered since it was taken.
+    struct history {
+        bool high_pass = false, low_pass = false; // the sides whose sections it belongs to
+        std::vector<double> state;
+    };
+
     // The high-pass section chain (when request.high_pass) followed by the low-pass one (when
     // request.low_pass), each of `order`, at request.high_hz and request.low_hz.
     // Preconditions (checked by the engine, not here): channels >= 1, order 2/4/6/8, cut-offs
@@ -41,6 +48,13 @@ public:
     // process_planar for samples interleaved by frame.
     void process_interleaved(float* samples, long frames);
     void reset();
+    // Copies the history into `into`, which allocates on its first save only (it takes room
+    // for both sides then).
+    void save_history(history& into) const;
+    // Puts back a history saved from this filter. One saved before a retune switched a side on
+    // or off belongs to other sections: the history restarts from silence instead, as that
+    // retune restarted it.
+    void restore_history(const history& from) noexcept;
     // As filter_engine::retune: new cut-offs in place, without allocating; the history goes
     // on unless a side is switched on or off.
     void retune(const filter_request& request) noexcept;

@@ -8,6 +8,8 @@
 #include "standard_streams.h"
 #include "temporaries.h"
 
+#include <primitives/finite_samples.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,10 +17,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -279,33 +279,14 @@ bool sound_input::is_same_file(const std::string& path) const {
     return found == 0 && other.st_dev == identity_.st_dev && other.st_ino == identity_.st_ino;
 }
 
-namespace {
-
-// Without an early exit the compiler checks a vector of samples at once: every sample of every
-// block passes through here twice, on the way in and on the way out.
-bool all_finite(const float* samples, std::size_t count) {
-    constexpr std::uint32_t exponent = 0x7f800000u;
-    std::uint32_t saturated = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        saturated |= static_cast<std::uint32_t>((bits & exponent) == exponent);
-    }
-    return saturated == 0;
-}
-
-} // namespace
-
 std::string first_non_finite(const float* interleaved, sf_count_t frames, int channels,
                              sf_count_t frames_before) {
     const auto count = static_cast<std::size_t>(frames) * channels;
-    if (all_finite(interleaved, count)) return {};
-    const float* bad = std::find_if(interleaved, interleaved + count,
-                                    [](float sample) { return !std::isfinite(sample); });
-    if (bad == interleaved + count) return {};
-    const auto index = static_cast<sf_count_t>(bad - interleaved);
-    return std::string(std::isnan(*bad) ? "a NaN" : "an infinite") + " sample at frame " +
-           std::to_string(frames_before + index / channels) + ", channel " +
+    const std::size_t index = ns_primitives::first_non_finite(interleaved, count);
+    if (index == count) return {};
+    const auto frame = static_cast<sf_count_t>(index / channels);
+    return std::string(std::isnan(interleaved[index]) ? "a NaN" : "an infinite") +
+           " sample at frame " + std::to_string(frames_before + frame) + ", channel " +
            std::to_string(index % channels);
 }
 

@@ -5,21 +5,18 @@
 #include <dsp/libdspaudio>
 #include <engine/filter_engine.h>
 #include <engine/response.h>
+#include <primitives/finite_samples.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
+#include <cstddef>
 #include <functional>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <unordered_set>
 
 namespace py = pybind11;
@@ -86,28 +83,8 @@ using contiguous = py::array_t<sample, py::array::c_style | py::array::forcecast
 // Where the first NaN or infinite sample lies among `count`, or count when all are finite.
 template <typename sample>
 long first_non_finite(const sample* data, long count) {
-    return std::find_if(data, data + count, [](sample value) { return !std::isfinite(value); }) -
-           data;
-}
-
-// Whether all `n` samples are finite, copying them to `out` on the way: one pass over the chunk,
-// in integer arithmetic that the compiler vectorises. An exponent field plus one carries into
-// the sign bit only when the field is all ones, as for infinities and NaNs.
-template <typename sample>
-bool copy_finite(const sample* in, sample* out, long n) {
-    using word =
-        std::conditional_t<sizeof(sample) == sizeof(std::uint64_t), std::uint64_t, std::uint32_t>;
-    static_assert(sizeof(word) == sizeof(sample));
-    constexpr word exponent_one = word{1} << (std::numeric_limits<sample>::digits - 1);
-    constexpr word exponent = (~word{0} >> 1) & ~(exponent_one - 1);
-    word carries = 0;
-    for (long k = 0; k < n; ++k) {
-        word bits;
-        std::memcpy(&bits, in + k, sizeof bits);
-        std::memcpy(out + k, &bits, sizeof bits);
-        carries |= (bits & exponent) + exponent_one;
-    }
-    return (carries >> (8 * sizeof(word) - 1)) == 0;
+    return static_cast<long>(
+        ns_primitives::first_non_finite(data, static_cast<std::size_t>(count)));
 }
 
 // ValueError naming sample k, NaN or infinite: one would poison the filter's history for good.
@@ -179,7 +156,7 @@ private:
         const long chunk = k_chunk_frames * engine_.channels();
         for (long done = 0; done < count; done += chunk) {
             const long n = std::min(chunk, count - done);
-            if (!copy_finite(in + done, out + done, n)) {
+            if (!ns_primitives::copy_finite(in + done, out + done, static_cast<std::size_t>(n))) {
                 engine_.restore_history();
                 return done + first_non_finite(in + done, n);
             }
