@@ -66,7 +66,8 @@ std::string check_settings(double rate, int channels, const engine_settings& set
         return "the sample rate must be a positive finite number of Hz below 4.77e9, not " +
                hz_text(rate);
     if (channels < 1 || channels > k_max_channels)
-        return "the filter takes 1 to 10 channels, not " + std::to_string(channels);
+        return "the filter takes 1 to " + std::to_string(k_max_channels) + " channels, not " +
+               std::to_string(channels);
     if (settings.kind == realization::precise &&
         (settings.precise_order < 2 || settings.precise_order > 8 ||
          settings.precise_order % 2 != 0))

@@ -33,7 +33,12 @@ struct engine_settings {
     bool flush_subnormals = false;
 };
 
-constexpr int k_max_channels = 10;
+// The most channels a front-end may ask for: libsndfile's own limit (SF_MAX_CHANNELS), so that
+// every file the file layer reads can be filtered whole. Both realizations keep a history and at
+// most one block of k_block samples a channel (a 1024-channel engine holds under 10 MB), and the
+// file layer sizes its blocks in bytes, so nothing grows beyond that with the count. The
+// component hosted as itself (zq-filter's --exact and --set) still takes at most 10.
+constexpr int k_max_channels = 1024;
 
 // The cut-offs a realization accepts at a rate, in Hz on both sides: the component's bounds for
 // exact, 10 Hz .. 0.49 x rate for precise.
@@ -45,10 +50,10 @@ cutoff_limits limits_for(realization kind, double rate) noexcept;
 
 // Why the engine refuses these settings for a stream, in a user's words; empty when it
 // accepts them. Refused: a rate that is not a positive finite number, channels outside
-// 1..10, cut-offs outside limits_for at that rate (exact: as the component reads them), a precise
-// order other than 2/4/6/8, flush_subnormals with exact, and a band whose high-pass cut-off is not
-// below its low-pass cut-off. Exact designs that are numerically unsound are the soundness check's
-// business, not this one's.
+// 1..k_max_channels, cut-offs outside limits_for at that rate (exact: as the component reads them),
+// a precise order other than 2/4/6/8, flush_subnormals with exact, and a band whose high-pass
+// cut-off is not below its low-pass cut-off. Exact designs that are numerically unsound are the
+// soundness check's business, not this one's.
 std::string check_settings(double rate, int channels, const engine_settings& settings);
 
 class filter_engine {

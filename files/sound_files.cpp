@@ -31,8 +31,9 @@ struct named_format {
     int code;
 };
 
-// Frames between two starts of the writeback: 1 MB of stereo float, 5 MB of ten channels.
-constexpr sf_count_t k_writeback_frames = 1 << 17;
+// Samples between two starts of the writeback: 1 MB of float, so that what waits for the disk
+// stays small whatever the channel count.
+constexpr sf_count_t k_writeback_samples = 1 << 18;
 
 constexpr named_format k_sample_formats[] = {
     {"float", SF_FORMAT_FLOAT},   {"double", SF_FORMAT_DOUBLE}, {"pcm16", SF_FORMAT_PCM_16},
@@ -147,7 +148,13 @@ int default_encoding(int container) {
     }
 }
 
+// Vorbis and Opus headers count channels in one byte; libsndfile's check does not know it, and
+// its open then fails with "Format not recognised."
+constexpr int k_most_ogg_channels = 255;
+
 bool holds(int format, int channels, int sample_rate) {
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && channels > k_most_ogg_channels)
+        return false;
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sample_rate;
@@ -478,10 +485,10 @@ void sound_output::write(const float* interleaved, sf_count_t frames) {
     }
     // The disk writes while the filter runs: the final fsync then takes milliseconds instead of
     // a tenth of a second for ten minutes of stereo float. Only a hint; commit() checks.
-    frames_since_writeback_ += frames;
-    if (descriptor_ < 0 || frames_since_writeback_ < k_writeback_frames) return;
+    samples_since_writeback_ += frames * channels_;
+    if (descriptor_ < 0 || samples_since_writeback_ < k_writeback_samples) return;
     ::sync_file_range(descriptor_, 0, 0, SYNC_FILE_RANGE_WRITE);
-    frames_since_writeback_ = 0;
+    samples_since_writeback_ = 0;
 }
 
 void sound_output::commit() {

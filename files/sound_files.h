@@ -164,7 +164,7 @@ private:
     bool clamps_ = false;
     bool follows_call_sizes_ = false;
     std::vector<float> clamped_;
-    sf_count_t frames_since_writeback_ = 0;
+    sf_count_t samples_since_writeback_ = 0;
 };
 
 } // namespace ns_audio_files

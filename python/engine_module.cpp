@@ -335,7 +335,7 @@ PYBIND11_MODULE(_engine, m) {
 The hl-pass filter over one stream, its history carried from call to call.
 
 rate      sample rate in Hz, a positive finite number.
-channels  1 .. 10.
+channels  1 .. 1024, with either design (libsndfile's most, so any file it reads).
 highpass  high-pass cut-off in Hz, or None for no high-pass.
 lowpass   low-pass cut-off in Hz, or None for no low-pass (both: a band-pass; the high-pass
           cut-off must be below the low-pass one, compared as given).

@@ -32,9 +32,9 @@ def filter_file(input, output, highpass=None, lowpass=None, order=4, exact=False
 
     highpass, lowpass, order, exact   the filter, as in Filter.
     input, output  paths; "-" is standard input or output. Anything libsndfile reads is
-                   accepted, MP3 included. The container of output follows its extension
-                   (.wav, .flac, .aiff, .caf, .ogg, .opus, .mp3, ...) or `container` (an
-                   extension name such as "wav").
+                   accepted, MP3 included, of 1 to 1024 channels (libsndfile's most). The
+                   container of output follows its extension (.wav, .flac, .aiff, .caf, .ogg,
+                   .opus, .mp3, ...) or `container` (an extension name such as "wav").
     format         output's sample format, one of zq-filter --format's names ("float",
                    "pcm16", "pcm24", ...); default: input's where the container takes it.
     gain           dB applied before the filter, -120 .. 120.

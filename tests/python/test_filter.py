@@ -39,6 +39,15 @@ def test_streaming_over_uneven_splits_equals_zq_filter(tmp_path, rate, channels,
     assert same_bits(in_uneven_blocks(stream, samples), expected)
 
 
+@pytest.mark.parametrize("exact", [False, True])
+def test_sixteen_channels_are_each_filtered_as_alone(exact):
+    samples = noise(3000, 16)
+    together = zqaudio.Filter(48000, 16, highpass=300, exact=exact).process(samples)
+    for channel in range(16):
+        alone = zqaudio.Filter(48000, 1, highpass=300, exact=exact).process(samples[:, channel])
+        assert same_bits(together[:, channel], alone)
+
+
 def test_reset_starts_a_new_stream():
     samples = noise(3000, 2)
     stream = zqaudio.Filter(48000, 2, highpass=300, lowpass=4000)
@@ -107,8 +116,8 @@ def exact_mono(samples):
 
 
 @pytest.mark.parametrize("call, arguments, error, words", [
-    (zqaudio.Filter, (48000, 0), ValueError, "1 to 10 channels"),
-    (zqaudio.Filter, (48000, 11), ValueError, "1 to 10 channels"),
+    (zqaudio.Filter, (48000, 0), ValueError, "1 to 1024 channels"),
+    (zqaudio.Filter, (48000, 1025), ValueError, "1 to 1024 channels"),
     (zqaudio.Filter, (0, 1), ValueError, "positive finite"),
     (zqaudio.Filter, (float("nan"), 1), ValueError, "positive finite"),
     (zqaudio.Filter, (float("inf"), 1), ValueError, "positive finite"),

@@ -110,9 +110,17 @@ std::vector<float> filter_with_engine(const sound& input, double high_hz, double
     ns_filter_engine::engine_settings settings;
     settings.kind = kind;
     settings.request = {high_hz > 0.0, high_hz, low_hz > 0.0, low_hz};
-    ns_filter_engine::filter_engine engine(input.rate, input.channels, settings);
-    std::vector<float> output = input.samples;
-    engine.process_interleaved(output.data(), static_cast<long>(output.size()) / input.channels);
+    const auto channels = static_cast<std::size_t>(input.channels);
+    const std::size_t frames = input.samples.size() / channels;
+    std::vector<float> output = input.samples, alone(frames);
+    for (std::size_t c = 0; c < channels; ++c) {
+        ns_filter_engine::filter_engine engine(input.rate, 1, settings);
+        for (std::size_t f = 0; f < frames; ++f)
+            alone[f] = input.samples[f * channels + c];
+        engine.process_interleaved(alone.data(), static_cast<long>(frames));
+        for (std::size_t f = 0; f < frames; ++f)
+            output[f * channels + c] = alone[f];
+    }
     return output;
 }
 

@@ -69,8 +69,9 @@ public:
     fs::path root, work, in, out;
 };
 
-// The input filtered by the engine called directly, with the given cut-offs in Hz (0 for none);
-// the engine's exact realization is checked against the component and the libraries elsewhere.
+// The input filtered by the engine called directly, each channel alone, with the given cut-offs
+// in Hz (0 for none): a channel mixed up with another, or reaching into one, shows. The engine's
+// exact realization is checked against the component and the libraries elsewhere.
 std::vector<float> filter_with_engine(const sound& input, double high_hz, double low_hz,
                                       realization kind = realization::exact);
 

@@ -1,9 +1,9 @@
 #include "component_host.h"
 
 #include "settings.h"
-#include <files/engine_filter.h>
 #include <files/file_error.h>
 
+#include <dsp/libdspaudio>
 #include <engine/filter_engine>
 
 #include <dlfcn.h>
@@ -30,6 +30,19 @@ void guarded(Operation&& operation) {
     } catch (const ZQ::CException& exception) {
         throw file_error(failure::filter, std::string("the component failed: ") + exception.what());
     }
+}
+
+// The component carries history for as many channels as its library object holds; the engine
+// behind the default filter carries any count up to its own maximum.
+void require_component_channels(int channels) {
+    constexpr int most = ns_audio_dsp::libdspaudio::k_history_channels;
+    if (channels > most)
+        throw file_error(failure::input,
+                         "INPUT has " + std::to_string(channels) +
+                             " channels; the component (--exact, --set) takes 1 to " +
+                             std::to_string(most) + "; leave both out for the default filter, " +
+                             "which takes up to " +
+                             std::to_string(ns_filter_engine::k_max_channels));
 }
 
 } // namespace
@@ -83,6 +96,7 @@ filter_session::filter_session(const component_module& module, int channels, dou
     : channels_(channels), component_(module.create()),
       filter_(dynamic_cast<ZQ::CM::RFilter*>(component_.get())),
       input_(ZQ::makeRPtr<ZQ::CM::CFrameQueue>()), output_(ZQ::makeRPtr<ZQ::CM::CFrameQueue>()) {
+    require_component_channels(channels);
     using ZQ::CM::RAudioDescription;
     filter_->setInputReader(0, input_);
     filter_->setOutputWriter(0, output_);
@@ -97,7 +111,6 @@ filter_session::filter_session(const component_module& module, int channels, dou
                          std::string("the component failed to configure: ") + exception.what());
     }
     if (result == 0) return;
-    ns_audio_files::require_filter_channels(channels);
     throw file_error(failure::filter, "the component refused the stream (" +
                                           std::to_string(channels) + " channels of float at " +
                                           std::to_string(static_cast<long>(sample_rate)) + " Hz)");

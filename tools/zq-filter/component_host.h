@@ -46,7 +46,7 @@ class filter_session final : public ns_audio_files::stream_filter {
 public:
     // Creates the component, attaches its queues, describes the stream (channels, format 4,
     // rate) and configures it with `settings`. Throws file_error(usage) for a setting the
-    // configuration refused, file_error(input) for a channel count the filter refuses and
+    // configuration refused, file_error(input) for more channels than the component takes and
     // file_error(filter) for any other refusal or exception.
     filter_session(const component_module& module, int channels, double sample_rate,
                    checked_configuration& settings);
