@@ -7,6 +7,8 @@
 #include <files/file_error.h>
 #include <files/sound_files.h>
 
+#include <engine/filter_engine>
+
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -51,7 +53,10 @@ void write_output(FuzzedDataProvider& data, const std::string& directory) {
         data.ConsumeBool()
             ? std::string()
             : formats[data.ConsumeIntegralInRange<std::size_t>(0, formats.size() - 1)];
-    const int channels = data.ConsumeIntegralInRange(1, 12);
+    // Mostly the usual counts; now and then any the filter takes, past what Ogg can count (255).
+    const int channels = data.ConsumeBool()
+                             ? data.ConsumeIntegralInRange(1, 12)
+                             : data.ConsumeIntegralInRange(13, ns_filter_engine::k_max_channels);
     const int rate = data.ConsumeIntegralInRange(1, 400000);
     const int input_format =
         SF_FORMAT_WAV | data.ConsumeIntegralInRange<int>(SF_FORMAT_PCM_S8, SF_FORMAT_DOUBLE);
