@@ -34,10 +34,10 @@ struct engine_settings {
 };
 
 // The most channels a front-end may ask for: libsndfile's own limit (SF_MAX_CHANNELS), so that
-// every file the file layer reads can be filtered whole. Both realizations keep a history and at
-// most one block of k_block samples a channel (a 1024-channel engine holds under 10 MB), and the
-// file layer sizes its blocks in bytes, so nothing grows beyond that with the count. The
-// component hosted as itself (zq-filter's --exact and --set) still takes at most 10.
+// every file the file layer reads can be filtered whole. Per channel the engine keeps a history
+// and at most two blocks of k_block samples (under 10 MB at 1024 channels), and the file layer
+// sizes its blocks in bytes, so nothing grows beyond that with the count. The component hosted
+// as itself (zq-filter's --exact and --set) still takes at most 10.
 constexpr int k_max_channels = 1024;
 
 // The cut-offs a realization accepts at a rate, in Hz on both sides: the component's bounds for
