@@ -24,17 +24,28 @@ channel_conversion conversion_for(const channel_request& request, int input_chan
     return channel_conversion(input_channels);
 }
 
+// The most samples a block may hold (64 MiB of floats): frames per block times a wide
+// stream's channels can ask for gigabytes, which the system may grant and then kill the
+// process for touching, so the request is refused instead.
+constexpr long long k_max_block_samples = 1LL << 24;
+
+std::string block_size(int frames, int channels) {
+    return "a block of " + std::to_string(frames) + " frames of " + std::to_string(channels) +
+           " channels (" + std::to_string(frames * (channels * sizeof(float)) >> 20) + " MiB)";
+}
+
 // A block of `frames` frames of `channels` samples; its size is the user's to choose, so a
-// failure says what was asked for.
+// refusal says what was asked for.
 std::vector<float> sample_block(int frames, int channels) {
+    if (static_cast<long long>(frames) * channels > k_max_block_samples)
+        throw file_error(failure::usage, block_size(frames, channels) +
+                                             " is more than the 64 MiB a block may take; choose "
+                                             "fewer frames per block");
     try {
         return std::vector<float>(static_cast<std::size_t>(frames) * channels);
     } catch (const std::bad_alloc&) {
-        throw file_error(failure::usage,
-                         "not enough memory for a block of " + std::to_string(frames) +
-                             " frames of " + std::to_string(channels) + " channels (" +
-                             std::to_string(frames * (channels * sizeof(float)) >> 20) +
-                             " MiB); choose fewer frames per block");
+        throw file_error(failure::usage, "not enough memory for " + block_size(frames, channels) +
+                                             "; choose fewer frames per block");
     }
 }
 

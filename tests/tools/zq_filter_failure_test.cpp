@@ -349,11 +349,14 @@ const stop_case k_stops[] = {
     // The limit holds for standard error too, so it leaves room for the message.
     {"SIGXFSZ: ulimit -f inside the data", 3, "cannot write OUTPUT", 0,
      [] { limit(RLIMIT_FSIZE, 4096); }},
-    // 1M frames of 1024 channels (mixed to stereo for the filter): a 4 GiB block in 1 GiB of
-    // address space.
-    {"a block larger than memory", 1,
-     "not enough memory for a block of 1048576 frames of 1024 channels (4096 MiB)", 0,
-     [] { limit(RLIMIT_AS, rlim_t{1} << 30); }, "--frames 1048576 --mix stereo"},
+    // 1M frames of 1024 channels (mixed to stereo for the filter): a 4 GiB block, refused
+    // before it is asked of the system.
+    {"a block past the limit",
+     1,
+     "a block of 1048576 frames of 1024 channels (4096 MiB) is more than the 64 MiB",
+     0,
+     {},
+     "--frames 1048576 --mix stereo"},
 };
 
 // Whether `child` holds a file of `directory` open: its temporary output, named or not.
