@@ -23,11 +23,16 @@ public:
     goal_reporter(std::string counter, std::vector<bench_goal> goals)
         : ConsoleReporter(OO_Tabular), counter_(std::move(counter)), goals_(std::move(goals)) {}
 
+    // With --benchmark_repetitions the goals take each benchmark's median: one slow or one
+    // lucky repetition on a shared machine must not decide them.
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const auto found = run.counters.find(counter_);
-            if (run.run_type == Run::RT_Iteration && found != run.counters.end())
-                per_sample_[run.benchmark_name()] = found->second.value;
+            if (found == run.counters.end()) continue;
+            // A benchmark's median comes after its repetitions, and replaces them.
+            if (run.run_type == Run::RT_Iteration ||
+                (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
+                per_sample_[run.run_name.str()] = found->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
