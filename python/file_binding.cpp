@@ -126,8 +126,8 @@ void define_filter_file(py::module_& m) {
         py::arg("input"), py::arg("output"), py::arg("highpass"), py::arg("lowpass"),
         py::arg("order"), py::arg("exact"), py::arg("format"), py::arg("container"),
         py::arg("gain"), py::arg("dither"), py::arg("mix"), py::arg("pairs"), py::arg("mix_matrix"),
-        py::arg("route"), py::arg("strict"), py::arg("bitrate") = std::optional<int>(),
-        py::arg("settings_note") = std::optional<std::string>(),
+        py::arg("route"), py::arg("strict"), py::arg("bitrate") = py::none(),
+        py::arg("settings_note") = py::none(),
         "zq-filter's file path with this filter; see zqaudio.filter_file. Returns a dict: "
         "frames, rate, channels, clipped, notes, truncation, clip_report.");
     m.def(
