@@ -146,23 +146,34 @@ private:
     // pass through memory for the copy and another for the filter, and checks each chunk as it
     // copies it. Returns where the first non-finite sample lies, or count; with one, the history
     // is as the call found it. The exact realization's history cannot be put back, so all its
-    // samples are checked first.
+    // samples are checked first, and once.
     template <typename sample>
     long filter_finite(const sample* in, sample* out, long count) {
-        if (!engine_.save_history()) {
+        const bool restorable = engine_.save_history();
+        if (!restorable) {
             const long bad = first_non_finite(in, count);
             if (bad < count) return bad;
         }
         const long chunk = k_chunk_frames * engine_.channels();
         for (long done = 0; done < count; done += chunk) {
             const long n = std::min(chunk, count - done);
-            if (!ns_primitives::copy_finite(in + done, out + done, static_cast<std::size_t>(n))) {
+            if (!place_chunk(in + done, out + done, static_cast<std::size_t>(n), restorable)) {
                 engine_.restore_history();
                 return done + first_non_finite(in + done, n);
             }
             engine_.process_interleaved(out + done, n / engine_.channels());
         }
         return count;
+    }
+
+    // Puts n input samples in the output (nothing to move when the output is the call's own copy
+    // of them), checking them on the way when `check`: false for a non-finite one.
+    template <typename sample>
+    static bool place_chunk(const sample* in, sample* out, std::size_t n, bool check) {
+        if (in == out) return !check || ns_primitives::all_finite(in, n);
+        if (check) return ns_primitives::copy_finite(in, out, n);
+        std::copy_n(in, n, out);
+        return true;
     }
 
     long frames_of(const py::array& samples) const {

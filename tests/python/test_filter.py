@@ -93,6 +93,7 @@ def test_dtypes_and_layouts(exact):
     (np.float64, -np.inf, 7, False),
     (np.float64, np.nan, 5000, False),  # past the chunk of frames already filtered
     (np.float32, np.inf, 5000, True),
+    (np.float16, np.nan, 5000, False),  # a copy made for the dtype, checked in place
 ])
 def test_non_finite_samples_are_refused_and_the_history_kept(dtype, bad, frame, exact):
     first, later = noise(300, 2).astype(dtype), noise(6000, 2, seed=2).astype(dtype)
